@@ -1,0 +1,136 @@
+// Pieces that the toolkit's areas share: the OpenSSL library context, owning
+// handles, secret buffers, file input and all-or-nothing file output.
+#pragma once
+
+#include "otrx.h"
+#include "otrx_status.h"
+
+#include <openssl/bio.h>
+#include <openssl/cms.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace otrx {
+
+template <auto Free>
+struct Deleter {
+    template <typename T>
+    void operator()(T* p) const noexcept {
+        Free(p);
+    }
+};
+
+using BioPtr = std::unique_ptr<BIO, Deleter<BIO_free_all>>;
+using X509Ptr = std::unique_ptr<X509, Deleter<X509_free>>;
+using PkeyPtr = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
+using CmsPtr = std::unique_ptr<CMS_ContentInfo, Deleter<CMS_ContentInfo_free>>;
+using CipherPtr = std::unique_ptr<EVP_CIPHER, Deleter<EVP_CIPHER_free>>;
+using CipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, Deleter<EVP_CIPHER_CTX_free>>;
+using MdPtr = std::unique_ptr<EVP_MD, Deleter<EVP_MD_free>>;
+using StoreCtxPtr = std::unique_ptr<X509_STORE_CTX, Deleter<X509_STORE_CTX_free>>;
+using StorePtr = std::unique_ptr<X509_STORE, Deleter<X509_STORE_free>>;
+
+struct X509StackFree {
+    void operator()(STACK_OF(X509) * s) const noexcept { sk_X509_pop_free(s, X509_free); }
+};
+using X509StackPtr = std::unique_ptr<STACK_OF(X509), X509StackFree>;
+
+// The toolkit's own library context, with the "legacy" provider (SEED) and
+// the "default" one. Null when even the default provider cannot be loaded.
+OSSL_LIB_CTX* libraryContext();
+// False when the legacy provider (and with it SEED) is not available.
+bool legacyAvailable();
+
+// Bytes that are wiped before their memory is given back.
+class SecretBytes {
+public:
+    SecretBytes() = default;
+    explicit SecretBytes(size_t size) : bytes_(size) {}
+    SecretBytes(const unsigned char* data, size_t size) : bytes_(data, data + size) {}
+    SecretBytes(const SecretBytes&) = delete;
+    SecretBytes& operator=(const SecretBytes&) = delete;
+    SecretBytes(SecretBytes&& other) noexcept : bytes_(std::move(other.bytes_)) {}
+    SecretBytes& operator=(SecretBytes&& other) noexcept;
+    ~SecretBytes() { wipe(); }
+
+    unsigned char* data() { return bytes_.data(); }
+    const unsigned char* data() const { return bytes_.data(); }
+    size_t size() const { return bytes_.size(); }
+    bool empty() const { return bytes_.empty(); }
+    // Shrinks without reallocating, wiping the cut-off tail.
+    void truncate(size_t size);
+
+private:
+    void wipe();
+    std::vector<unsigned char> bytes_;
+};
+
+// Reads a whole file. kFileUnreadable when it cannot be opened or read.
+[[nodiscard]] Status readFile(const char* path, std::vector<unsigned char>& out);
+[[nodiscard]] Status readSecretFile(const char* path, SecretBytes& out);
+
+// Writes a file all at once or not at all: the bytes go to a temporary file
+// beside the target, which replaces the target only on commit(). An output
+// that is never committed leaves the target as it was.
+class AtomicOutput {
+public:
+    AtomicOutput() = default;
+    AtomicOutput(const AtomicOutput&) = delete;
+    AtomicOutput& operator=(const AtomicOutput&) = delete;
+    ~AtomicOutput();
+
+    [[nodiscard]] Status open(const char* path);
+    BIO* bio() const { return bio_.get(); }
+    [[nodiscard]] Status commit();
+
+private:
+    void discard();
+    std::string target_;
+    std::string temporary_;
+    BioPtr bio_;
+};
+
+// Parses a CMS ContentInfo in the toolkit's library context; null when the
+// bytes are not one (trailing bytes included).
+CmsPtr parseCms(const std::vector<unsigned char>& der);
+
+// The OpenSSL errors of a failed call, taken off the thread's queue.
+struct OsslErrors {
+    std::vector<unsigned long> codes;
+    bool has(int library, int reason) const;
+    bool hasLibrary(int library) const;
+};
+OsslErrors takeErrors();
+
+// Text output into a caller's buffer of `capacity` bytes, cut at a UTF-8
+// character boundary when it does not fit (then kBufferTooSmall).
+[[nodiscard]] Status copyText(const std::string& text, char* buffer, int32_t capacity);
+
+// Runs a toolkit entry point so that no exception leaves it.
+template <typename F>
+int32_t guarded(F&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    } catch (...) {
+        return kInternalError;
+    }
+}
+
+// The OpenSSL objects that a loaded toolkit object holds; null for a null or
+// empty object.
+inline X509* certOf(const OTRX_CERTIFICATE* cert) {
+    return cert ? static_cast<X509*>(cert->x509) : nullptr;
+}
+inline EVP_PKEY* pkeyOf(const OTRX_PRIVATEKEY* key) {
+    return key ? static_cast<EVP_PKEY*>(key->pkey) : nullptr;
+}
+
+}  // namespace otrx

@@ -1,0 +1,209 @@
+// Key and certificate objects.
+#include "keyfile.h"
+#include "names.h"
+
+#include <openssl/bn.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+
+#include <algorithm>
+#include <cstring>
+
+using namespace otrx;
+
+namespace {
+
+void releaseKey(OTRX_PRIVATEKEY* key) {
+    EVP_PKEY_free(static_cast<EVP_PKEY*>(key->pkey));
+    ASN1_TYPE_free(static_cast<ASN1_TYPE*>(key->random));
+    key->pkey = nullptr;
+    key->random = nullptr;
+}
+
+void releaseCert(OTRX_CERTIFICATE* cert) {
+    X509_free(static_cast<X509*>(cert->x509));
+    cert->x509 = nullptr;
+}
+
+bool isPem(const std::vector<unsigned char>& bytes) {
+    static const char kMarker[] = "-----BEGIN CERTIFICATE-----";
+    const auto* begin = reinterpret_cast<const char*>(bytes.data());
+    const auto* end = begin + bytes.size();
+    return std::search(begin, end, kMarker, kMarker + sizeof kMarker - 1) != end;
+}
+
+template <typename Query>
+int32_t queryText(char* buffer, int32_t capacity, const OTRX_CERTIFICATE* cert, Query query) {
+    return guarded([&]() -> int32_t {
+        X509* x509 = certOf(cert);
+        if (buffer == nullptr || capacity <= 0) {
+            return kInvalidArgument;
+        }
+        if (x509 == nullptr) {
+            return kEmptyObject;
+        }
+        std::string text;
+        if (!query(x509, text)) {
+            ERR_clear_error();
+            return kCertificateMalformed;
+        }
+        return copyText(text, buffer, capacity);
+    });
+}
+
+}  // namespace
+
+namespace otrx {
+
+X509Ptr parseCertificate(const std::vector<unsigned char>& bytes) {
+    X509Ptr x509(X509_new_ex(libraryContext(), nullptr));
+    if (!x509 || bytes.empty()) {
+        return nullptr;
+    }
+    X509* raw = x509.release();
+    if (isPem(bytes)) {
+        BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+        if (!bio || PEM_read_bio_X509(bio.get(), &raw, nullptr, nullptr) == nullptr) {
+            X509_free(raw);
+            ERR_clear_error();
+            return nullptr;
+        }
+        return X509Ptr(raw);
+    }
+    const unsigned char* p = bytes.data();
+    // On failure d2i frees the object it was given and clears the pointer.
+    if (d2i_X509(&raw, &p, static_cast<long>(bytes.size())) == nullptr) {
+        X509_free(raw);
+        ERR_clear_error();
+        return nullptr;
+    }
+    return X509Ptr(raw);
+}
+
+}  // namespace otrx
+
+extern "C" {
+
+int32_t OTRX_PRIVATEKEY_Create(OTRX_PRIVATEKEY* key) {
+    if (key == nullptr) {
+        return kInvalidArgument;
+    }
+    key->pkey = nullptr;
+    key->random = nullptr;
+    return kOk;
+}
+
+int32_t OTRX_PRIVATEKEY_Delete(OTRX_PRIVATEKEY* key) {
+    if (key == nullptr) {
+        return kInvalidArgument;
+    }
+    releaseKey(key);
+    return kOk;
+}
+
+int32_t OTRX_PRIVATEKEY_Read_File(OTRX_PRIVATEKEY* key, const char* keyFile,
+                                  const char* password) {
+    return guarded([&]() -> int32_t {
+        if (key == nullptr) {
+            return kInvalidArgument;
+        }
+        SecretBytes file;
+        Status status = readSecretFile(keyFile, file);
+        if (status != kOk) {
+            return status;
+        }
+        DecodedKey decoded;
+        status = decodePrivateKey(file, password, decoded);
+        ERR_clear_error();
+        if (status != kOk) {
+            return status;
+        }
+        releaseKey(key);
+        key->pkey = decoded.pkey.release();
+        key->random = decoded.random.release();
+        return kOk;
+    });
+}
+
+int32_t OTRX_PRIVATEKEY_CheckPair(const OTRX_PRIVATEKEY* key, const OTRX_CERTIFICATE* cert) {
+    return guarded([&]() -> int32_t {
+        if (key == nullptr || cert == nullptr) {
+            return kInvalidArgument;
+        }
+        EVP_PKEY* pkey = pkeyOf(key);
+        X509* x509 = certOf(cert);
+        if (pkey == nullptr || x509 == nullptr) {
+            return kEmptyObject;
+        }
+        int same = EVP_PKEY_eq(X509_get0_pubkey(x509), pkey);
+        ERR_clear_error();
+        return same == 1 ? kOk : kKeyCertificateMismatch;
+    });
+}
+
+int32_t OTRX_CERTIFICATE_Create(OTRX_CERTIFICATE* cert) {
+    if (cert == nullptr) {
+        return kInvalidArgument;
+    }
+    cert->x509 = nullptr;
+    return kOk;
+}
+
+int32_t OTRX_CERTIFICATE_Delete(OTRX_CERTIFICATE* cert) {
+    if (cert == nullptr) {
+        return kInvalidArgument;
+    }
+    releaseCert(cert);
+    return kOk;
+}
+
+int32_t OTRX_CERTIFICATE_Read_File(OTRX_CERTIFICATE* cert, const char* certFile) {
+    return guarded([&]() -> int32_t {
+        if (cert == nullptr) {
+            return kInvalidArgument;
+        }
+        std::vector<unsigned char> bytes;
+        Status status = readFile(certFile, bytes);
+        if (status != kOk) {
+            return status;
+        }
+        X509Ptr x509 = parseCertificate(bytes);
+        if (!x509) {
+            return kCertificateMalformed;
+        }
+        releaseCert(cert);
+        cert->x509 = x509.release();
+        return kOk;
+    });
+}
+
+int32_t OTRX_CERTIFICATE_GetSubjectName(char* buffer, int32_t capacity,
+                                        const OTRX_CERTIFICATE* cert) {
+    return queryText(buffer, capacity, cert, [](X509* x509, std::string& text) {
+        return formatName(X509_get_subject_name(x509), text);
+    });
+}
+
+int32_t OTRX_CERTIFICATE_GetIssuerName(char* buffer, int32_t capacity,
+                                       const OTRX_CERTIFICATE* cert) {
+    return queryText(buffer, capacity, cert, [](X509* x509, std::string& text) {
+        return formatName(X509_get_issuer_name(x509), text);
+    });
+}
+
+int32_t OTRX_CERTIFICATE_GetSerialNumber(char* buffer, int32_t capacity,
+                                         const OTRX_CERTIFICATE* cert) {
+    return queryText(buffer, capacity, cert, [](X509* x509, std::string& text) {
+        std::unique_ptr<BIGNUM, Deleter<BN_free>> bn(
+            ASN1_INTEGER_to_BN(X509_get0_serialNumber(x509), nullptr));
+        char* decimal = bn ? BN_bn2dec(bn.get()) : nullptr;
+        if (decimal == nullptr) {
+            return false;
+        }
+        text = decimal;
+        OPENSSL_free(decimal);
+        return true;
+    });
+}
+
+}  // extern "C"

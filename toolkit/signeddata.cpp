@@ -1,0 +1,236 @@
+// Signed data: CMS SignedData in DER with the content attached.
+#include "internal.h"
+
+#include <openssl/err.h>
+
+#include <ctime>
+
+using namespace otrx;
+
+namespace {
+
+using TimePtr = std::unique_ptr<ASN1_TIME, Deleter<ASN1_TIME_free>>;
+
+// Reads and parses a signed-data file; kSignedMessageMalformed for anything
+// that is no SignedData.
+Status loadSigned(const char* path, CmsPtr& cms) {
+    std::vector<unsigned char> der;
+    Status status = readFile(path, der);
+    if (status != kOk) {
+        return status;
+    }
+    cms = parseCms(der);
+    if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_signed) {
+        ERR_clear_error();
+        return kSignedMessageMalformed;
+    }
+    return kOk;
+}
+
+CMS_SignerInfo* firstSigner(CMS_ContentInfo* cms) {
+    STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(cms);
+    return sk_CMS_SignerInfo_num(signers) > 0 ? sk_CMS_SignerInfo_value(signers, 0) : nullptr;
+}
+
+const ASN1_OCTET_STRING* attachedContent(CMS_ContentInfo* cms) {
+    ASN1_OCTET_STRING** content = CMS_get0_content(cms);
+    return content != nullptr ? *content : nullptr;
+}
+
+// The signing-time attribute as Unix time; false when there is none.
+bool signingTimeOf(CMS_SignerInfo* signer, uint32_t& unixTime) {
+    int index = CMS_signed_get_attr_by_NID(signer, NID_pkcs9_signingTime, -1);
+    if (index < 0) {
+        return false;
+    }
+    X509_ATTRIBUTE* attribute = CMS_signed_get_attr(signer, index);
+    ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attribute, 0);
+    if (value == nullptr ||
+        (value->type != V_ASN1_UTCTIME && value->type != V_ASN1_GENERALIZEDTIME)) {
+        return false;
+    }
+    struct tm tm {};
+    if (ASN1_TIME_to_tm(value->value.utctime, &tm) != 1) {
+        return false;
+    }
+    time_t t = timegm(&tm);
+    if (t < 0 || t > static_cast<time_t>(UINT32_MAX)) {
+        return false;
+    }
+    unixTime = static_cast<uint32_t>(t);
+    return true;
+}
+
+Status writeAll(AtomicOutput& out, const unsigned char* data, size_t length) {
+    while (length > 0) {
+        int chunk = static_cast<int>(std::min<size_t>(length, 1 << 20));
+        int n = BIO_write(out.bio(), data, chunk);
+        if (n <= 0) {
+            return kFileUnwritable;
+        }
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return kOk;
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t OTRX_SG_MakeSignature_File(const char* output, const char* input,
+                                   const OTRX_PRIVATEKEY* key, const OTRX_CERTIFICATE* cert,
+                                   uint32_t signingTime) {
+    return guarded([&]() -> int32_t {
+        ERR_clear_error();
+        EVP_PKEY* pkey = pkeyOf(key);
+        X509* x509 = certOf(cert);
+        if (key == nullptr || cert == nullptr) {
+            return kInvalidArgument;
+        }
+        if (pkey == nullptr || x509 == nullptr) {
+            return kEmptyObject;
+        }
+        if (libraryContext() == nullptr) {
+            return kAlgorithmUnavailable;
+        }
+        if (input == nullptr) {
+            return kFileUnreadable;
+        }
+        BioPtr in(BIO_new_file(input, "rb"));
+        if (!in) {
+            ERR_clear_error();
+            return kFileUnreadable;
+        }
+        MdPtr sha256(EVP_MD_fetch(libraryContext(), "SHA256", nullptr));
+        const unsigned int flags = CMS_BINARY | CMS_PARTIAL | CMS_NOSMIMECAP;
+        CmsPtr cms(CMS_sign_ex(nullptr, nullptr, nullptr, nullptr, flags, libraryContext(),
+                               nullptr));
+        if (!sha256 || !cms) {
+            return kAlgorithmUnavailable;
+        }
+        CMS_SignerInfo* signer = CMS_add1_signer(cms.get(), x509, pkey, sha256.get(), flags);
+        TimePtr when(ASN1_TIME_set(nullptr, static_cast<time_t>(signingTime)));
+        if (signer == nullptr || !when ||
+            CMS_signed_add1_attr_by_NID(signer, NID_pkcs9_signingTime, when->type, when.get(),
+                                        -1) != 1) {
+            ERR_clear_error();
+            return kInternalError;
+        }
+        if (CMS_final(cms.get(), in.get(), nullptr, flags) != 1) {
+            OsslErrors errors = takeErrors();
+            return errors.has(ERR_LIB_BIO, 0) ? kFileUnreadable : kInternalError;
+        }
+        AtomicOutput out;
+        Status status = out.open(output);
+        if (status != kOk) {
+            return status;
+        }
+        if (i2d_CMS_bio(out.bio(), cms.get()) != 1) {
+            ERR_clear_error();
+            return kFileUnwritable;
+        }
+        return out.commit();
+    });
+}
+
+int32_t OTRX_SG_VerifySignature_File(const char* signedFile) {
+    return guarded([&]() -> int32_t {
+        ERR_clear_error();
+        CmsPtr cms;
+        Status status = loadSigned(signedFile, cms);
+        if (status != kOk) {
+            return status;
+        }
+        if (firstSigner(cms.get()) == nullptr) {
+            return kSignatureDataMalformed;
+        }
+        if (attachedContent(cms.get()) == nullptr) {
+            return kContentMissing;
+        }
+        // Only the signatures are checked here; the signer's certificate path
+        // is the business of path validation.
+        if (CMS_verify(cms.get(), nullptr, nullptr, nullptr, nullptr,
+                       CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) == 1) {
+            ERR_clear_error();
+            return kOk;
+        }
+        OsslErrors errors = takeErrors();
+        if (errors.has(ERR_LIB_CMS, CMS_R_SIGNER_CERTIFICATE_NOT_FOUND)) {
+            return kSignerCertificateMissing;
+        }
+        if (errors.has(ERR_LIB_CMS, CMS_R_VERIFICATION_FAILURE) ||
+            errors.has(ERR_LIB_CMS, CMS_R_CONTENT_VERIFY_ERROR) ||
+            errors.has(ERR_LIB_CMS, CMS_R_MESSAGEDIGEST_WRONG_LENGTH)) {
+            return kSignatureInvalid;
+        }
+        return kSignatureDataMalformed;
+    });
+}
+
+int32_t OTRX_SG_GetOriginalMessage_File(uint32_t* signingTime, const char* output,
+                                        const char* signedFile) {
+    return guarded([&]() -> int32_t {
+        ERR_clear_error();
+        CmsPtr cms;
+        Status status = loadSigned(signedFile, cms);
+        if (status != kOk) {
+            return status;
+        }
+        const ASN1_OCTET_STRING* content = attachedContent(cms.get());
+        if (content == nullptr) {
+            return kContentMissing;
+        }
+        AtomicOutput out;
+        status = out.open(output);
+        if (status == kOk) {
+            status = writeAll(out, ASN1_STRING_get0_data(content),
+                              static_cast<size_t>(ASN1_STRING_length(content)));
+        }
+        if (status == kOk) {
+            status = out.commit();
+        }
+        CMS_SignerInfo* signer = firstSigner(cms.get());
+        uint32_t when = 0;
+        if (status == kOk && signingTime != nullptr && signer != nullptr &&
+            signingTimeOf(signer, when)) {
+            *signingTime = when;
+        }
+        ERR_clear_error();
+        return status;
+    });
+}
+
+int32_t OTRX_SG_GetSignerCertificate_File(OTRX_CERTIFICATE* cert, const char* signedFile) {
+    return guarded([&]() -> int32_t {
+        ERR_clear_error();
+        if (cert == nullptr) {
+            return kInvalidArgument;
+        }
+        CmsPtr cms;
+        Status status = loadSigned(signedFile, cms);
+        if (status != kOk) {
+            return status;
+        }
+        CMS_SignerInfo* signer = firstSigner(cms.get());
+        X509StackPtr certs(CMS_get1_certs(cms.get()));
+        X509* found = nullptr;
+        for (int i = 0; signer != nullptr && i < sk_X509_num(certs.get()); ++i) {
+            X509* candidate = sk_X509_value(certs.get(), i);
+            if (CMS_SignerInfo_cert_cmp(signer, candidate) == 0) {
+                found = candidate;
+                break;
+            }
+        }
+        ERR_clear_error();
+        if (found == nullptr) {
+            return kSignerCertificateMissing;
+        }
+        X509_up_ref(found);
+        X509_free(static_cast<X509*>(cert->x509));
+        cert->x509 = found;
+        return kOk;
+    });
+}
+
+}  // extern "C"

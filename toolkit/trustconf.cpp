@@ -1,0 +1,160 @@
+#include "trustconf.h"
+
+#include "names.h"
+
+#include <ini.h>
+#include <openssl/err.h>
+#include <openssl/pem.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+
+namespace otrx {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Entries {
+    std::vector<std::string> tops;
+    std::vector<std::string> intermediates;
+    std::string checkTime;
+};
+
+std::string lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+int onEntry(void* user, const char* section, const char* name, const char* value) {
+    auto* entries = static_cast<Entries*>(user);
+    std::string s = lower(section);
+    std::string n = lower(name);
+    if (s == "trust" && n == "top") {
+        entries->tops.emplace_back(value);
+    } else if (s == "trust" && n == "intermediate") {
+        entries->intermediates.emplace_back(value);
+    } else if (s == "validation" && n == "check_time") {
+        entries->checkTime = lower(value);
+    }
+    return 1;
+}
+
+bool isCertificateFile(const fs::path& path) {
+    std::string ext = lower(path.extension().string());
+    return ext == ".der" || ext == ".cer" || ext == ".crt" || ext == ".pem";
+}
+
+// Every certificate of a file: one DER certificate, or all those of a PEM
+// bundle.
+Status addFile(const fs::path& path, STACK_OF(X509) * into) {
+    std::vector<unsigned char> bytes;
+    Status status = readFile(path.c_str(), bytes);
+    if (status != kOk) {
+        return status;
+    }
+    static const char kMarker[] = "-----BEGIN";
+    const auto* begin = reinterpret_cast<const char*>(bytes.data());
+    bool pem = std::search(begin, begin + bytes.size(), kMarker, kMarker + sizeof kMarker - 1) !=
+               begin + bytes.size();
+    if (!pem) {
+        X509Ptr x509 = parseCertificate(bytes);
+        if (!x509 || !sk_X509_push(into, x509.get())) {
+            return kCertificateMalformed;
+        }
+        x509.release();
+        return kOk;
+    }
+    BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+    int added = 0;
+    for (;;) {
+        X509* raw = X509_new_ex(libraryContext(), nullptr);
+        if (raw == nullptr || PEM_read_bio_X509(bio.get(), &raw, nullptr, nullptr) == nullptr) {
+            X509_free(raw);
+            break;
+        }
+        if (!sk_X509_push(into, raw)) {
+            X509_free(raw);
+            return kOutOfMemory;
+        }
+        ++added;
+    }
+    ERR_clear_error();
+    return added > 0 ? kOk : kCertificateMalformed;
+}
+
+Status addEntry(const fs::path& base, const std::string& entry, STACK_OF(X509) * into) {
+    fs::path path(entry);
+    if (path.is_relative()) {
+        path = base / path;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(path, ec)) {
+        return addFile(path, into);
+    }
+    std::vector<fs::path> files;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec) && isCertificateFile(it->path())) {
+            files.push_back(it->path());
+        }
+    }
+    if (ec) {
+        return kFileUnreadable;
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        Status status = addFile(file, into);
+        if (status != kOk) {
+            return status;
+        }
+    }
+    return kOk;
+}
+
+}  // namespace
+
+Status loadTrustConfig(const char* path, TrustConfig& config) {
+    if (path == nullptr || *path == '\0') {
+        return kFileUnreadable;
+    }
+    if (!config.tops || !config.intermediates) {
+        return kOutOfMemory;
+    }
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) {
+        return kFileUnreadable;
+    }
+    Entries entries;
+    if (ini_parse(path, onEntry, &entries) != 0) {
+        return kFileUnreadable;
+    }
+    if (entries.checkTime.empty() || entries.checkTime == "yes" || entries.checkTime == "true" ||
+        entries.checkTime == "1") {
+        config.checkTime = true;
+    } else if (entries.checkTime == "no" || entries.checkTime == "false" ||
+               entries.checkTime == "0") {
+        config.checkTime = false;
+    } else {
+        return kFileUnreadable;
+    }
+    fs::path base = fs::path(path).parent_path();
+    for (const std::string& top : entries.tops) {
+        Status status = addEntry(base, top, config.tops.get());
+        if (status != kOk) {
+            return status;
+        }
+    }
+    for (const std::string& intermediate : entries.intermediates) {
+        Status status = addEntry(base, intermediate, config.intermediates.get());
+        if (status != kOk) {
+            return status;
+        }
+    }
+    return kOk;
+}
+
+}  // namespace otrx
