@@ -1,0 +1,65 @@
+/* Sealkit: the crypto service of Paperlens.
+ *
+ * Plain exported functions over the PKI toolkit. Every function returns 0 on
+ * success or the status of the first toolkit call that failed, unchanged.
+ * Text is NUL-terminated and in the system's multi-byte code page (UTF-8 on
+ * Linux); buffers belong to the caller, and nothing is allocated for the
+ * caller or freed on its behalf. No function keeps state between calls.
+ */
+#ifndef SEALKIT_SEALKIT_H
+#define SEALKIT_SEALKIT_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define SEALKIT_API __declspec(dllexport)
+#define SEALKIT_CALL __stdcall
+#else
+#define SEALKIT_API __attribute__((visibility("default")))
+#define SEALKIT_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Opens the enveloped data in inFile with the private key in keyFile and
+ * writes its content to outFile. */
+SEALKIT_API int32_t SEALKIT_CALL decypt_File(const char* outFile, const char* inFile,
+                                             const char* keyFile, const char* password);
+
+/* Writes the subject and issuer names of the certificate in certFile into
+ * the two buffers of bufferSize bytes each. */
+SEALKIT_API int32_t SEALKIT_CALL getCertInfo2(char* subjectName, char* issuerName,
+                                              const char* certFile, int32_t bufferSize);
+
+/* Opens keyFile, checks that it belongs to certFile, then writes the
+ * certificate's serial number and issuer name. */
+SEALKIT_API int32_t SEALKIT_CALL getCertInfo(char* serialNumber, char* issuerName,
+                                             const char* keyFile, const char* certFile,
+                                             int32_t bufferSize, const char* password);
+
+/* Validates recipientCertFile up to the top of the sender's chain under
+ * confFile, then writes inFile as enveloped data for it to outFile. */
+SEALKIT_API int32_t SEALKIT_CALL makeEnc_File(const char* outFile, const char* inFile,
+                                              const char* keyFile, const char* certFile,
+                                              const char* recipientCertFile,
+                                              const char* password, const char* confFile);
+
+/* Signs inFile with keyFile and certFile, writing signed data to outFile. */
+SEALKIT_API int32_t SEALKIT_CALL makeSig_File(const char* outFile, const char* inFile,
+                                              const char* keyFile, const char* certFile,
+                                              const char* password);
+
+/* Verifies the signed data in inFile, writes the signed content to outFile,
+ * then validates the signer's certificate under confFile. The content is
+ * written before the key, certificate and path checks. */
+SEALKIT_API int32_t SEALKIT_CALL verifySig_File(const char* outFile, const char* inFile,
+                                                const char* keyFile, const char* certFile,
+                                                const char* password, const char* confFile);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,77 @@
+#include "guard.h"
+#include "otrx.h"
+#include "sealkit.h"
+
+#include <ctime>
+
+using sealkit::guarded;
+
+namespace {
+
+uint32_t now() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+}  // namespace
+
+int32_t verifySig_File(const char* outFile, const char* inFile, const char* keyFile,
+                       const char* certFile, const char* password, const char* confFile) {
+    return guarded([&] {
+        OTRX_PRIVATEKEY key;
+        OTRX_CERTIFICATE signer;
+        OTRX_CERTIFICATE own;
+        OTRX_CERTIFICATE top;
+        (void)OTRX_PRIVATEKEY_Create(&key);
+        (void)OTRX_CERTIFICATE_Create(&signer);
+        (void)OTRX_CERTIFICATE_Create(&own);
+        (void)OTRX_CERTIFICATE_Create(&top);
+        int32_t status = OTRX_SG_VerifySignature_File(inFile);
+        if (status == 0) {
+            // The signed content is written here, before the key,
+            // certificate and path checks below.
+            uint32_t signingTime = now();
+            status = OTRX_SG_GetOriginalMessage_File(&signingTime, outFile, inFile);
+        }
+        if (status == 0) {
+            status = OTRX_SG_GetSignerCertificate_File(&signer, inFile);
+        }
+        if (status == 0) {
+            status = OTRX_PRIVATEKEY_Read_File(&key, keyFile, password);
+        }
+        if (status == 0) {
+            status = OTRX_CERTIFICATE_Read_File(&own, certFile);
+        }
+        if (status == 0) {
+            status = OTRX_USR_GetTopCert(&top, &own, confFile);
+        }
+        if (status == 0) {
+            status = OTRX_USR_SimpleVerifyCertificate(&signer, &top, &own, &key, confFile);
+        }
+        (void)OTRX_PRIVATEKEY_Delete(&key);
+        (void)OTRX_CERTIFICATE_Delete(&signer);
+        (void)OTRX_CERTIFICATE_Delete(&own);
+        int32_t lastDeletion = OTRX_CERTIFICATE_Delete(&top);
+        return status != 0 ? status : lastDeletion;
+    });
+}
+
+int32_t makeSig_File(const char* outFile, const char* inFile, const char* keyFile,
+                     const char* certFile, const char* password) {
+    return guarded([&] {
+        OTRX_PRIVATEKEY key;
+        OTRX_CERTIFICATE cert;
+        (void)OTRX_PRIVATEKEY_Create(&key);
+        (void)OTRX_CERTIFICATE_Create(&cert);
+        int32_t status = OTRX_PRIVATEKEY_Read_File(&key, keyFile, password);
+        if (status == 0) {
+            status = OTRX_CERTIFICATE_Read_File(&cert, certFile);
+        }
+        if (status == 0) {
+            status = OTRX_PRIVATEKEY_CheckPair(&key, &cert);
+        }
+        if (status == 0) {
+            status = OTRX_SG_MakeSignature_File(outFile, inFile, &key, &cert, now());
+        }
+        (void)OTRX_PRIVATEKEY_Delete(&key);
+        (void)OTRX_CERTIFICATE_Delete(&cert);
+        return status;
+    });
+}
