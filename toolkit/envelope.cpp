@@ -66,7 +66,7 @@ int32_t OTRX_PE_Decrypt_File(const char* output, const char* input, const OTRX_P
         }
         CmsPtr cms;
         {
-            std::vector<unsigned char> der;
+            Bytes der;
             Status status = readFile(input, der);
             if (status != kOk) {
                 return status;

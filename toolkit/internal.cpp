@@ -68,8 +68,8 @@ void SecretBytes::wipe() {
 
 namespace {
 
-// Reads into `data`, which the caller sizes; grows it for files whose size
-// the file system does not report (pipes, /proc).
+// Reads a whole file into a buffer sized from the file system's report, and
+// grows it for files whose size is not reported (pipes, /proc).
 template <typename Buffer>
 Status readInto(const char* path, Buffer& out, Buffer (*make)(size_t)) {
     if (path == nullptr || *path == '\0') {
@@ -84,16 +84,14 @@ Status readInto(const char* path, Buffer& out, Buffer (*make)(size_t)) {
         ::close(fd);
         return kFileUnreadable;
     }
-    size_t capacity = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 4096;
-    Buffer buffer = make(capacity);
+    Buffer buffer = make(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 4096);
     size_t used = 0;
     for (;;) {
-        if (used == buffer.size()) {
-            Buffer bigger = make(buffer.size() * 2);
-            std::memcpy(bigger.data(), buffer.data(), used);
-            buffer = std::move(bigger);
-        }
-        ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
+        unsigned char probe[1];
+        // A full buffer is only grown when the file really goes on.
+        bool full = used == buffer.size();
+        ssize_t n = full ? ::read(fd, probe, 1)
+                         : ::read(fd, buffer.data() + used, buffer.size() - used);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -104,6 +102,12 @@ Status readInto(const char* path, Buffer& out, Buffer (*make)(size_t)) {
         if (n == 0) {
             break;
         }
+        if (full) {
+            Buffer bigger = make(buffer.size() * 2);
+            std::memcpy(bigger.data(), buffer.data(), used);
+            bigger.data()[used] = probe[0];
+            buffer = std::move(bigger);
+        }
         used += static_cast<size_t>(n);
     }
     ::close(fd);
@@ -112,25 +116,19 @@ Status readInto(const char* path, Buffer& out, Buffer (*make)(size_t)) {
     return kOk;
 }
 
-// std::vector with the truncate() that SecretBytes has.
-struct PlainBytes : std::vector<unsigned char> {
-    using std::vector<unsigned char>::vector;
-    void truncate(size_t size) { resize(size); }
-};
-
-PlainBytes makePlain(size_t n) { return PlainBytes(n); }
+Bytes makePlain(size_t n) { return Bytes(n); }
 SecretBytes makeSecret(size_t n) { return SecretBytes(n); }
 
 }  // namespace
 
-Status readFile(const char* path, std::vector<unsigned char>& out) {
-    PlainBytes bytes;
-    Status status = readInto<PlainBytes>(path, bytes, makePlain);
-    if (status == kOk) {
-        out = std::move(static_cast<std::vector<unsigned char>&>(bytes));
+Bytes::Bytes(size_t size)
+    : data_(static_cast<unsigned char*>(std::malloc(size > 0 ? size : 1))), size_(size) {
+    if (!data_) {
+        throw std::bad_alloc();
     }
-    return status;
 }
+
+Status readFile(const char* path, Bytes& out) { return readInto<Bytes>(path, out, makePlain); }
 
 Status readSecretFile(const char* path, SecretBytes& out) {
     return readInto<SecretBytes>(path, out, makeSecret);
@@ -185,7 +183,7 @@ void AtomicOutput::discard() {
     }
 }
 
-CmsPtr parseCms(const std::vector<unsigned char>& der) {
+CmsPtr parseCms(const Bytes& der) {
     CMS_ContentInfo* cms = CMS_ContentInfo_new_ex(libraryContext(), nullptr);
     if (cms == nullptr) {
         return nullptr;

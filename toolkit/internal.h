@@ -11,7 +11,9 @@
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,8 +73,25 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
+// A file's bytes. The buffer is not cleared before it is filled: messages run
+// to tens of megabytes, and clearing them first costs as much as parsing.
+class Bytes {
+public:
+    Bytes() = default;
+    explicit Bytes(size_t size);
+    unsigned char* data() { return data_.get(); }
+    const unsigned char* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    void truncate(size_t size) { size_ = std::min(size, size_); }
+
+private:
+    std::unique_ptr<unsigned char, Deleter<std::free>> data_;
+    size_t size_ = 0;
+};
+
 // Reads a whole file. kFileUnreadable when it cannot be opened or read.
-[[nodiscard]] Status readFile(const char* path, std::vector<unsigned char>& out);
+[[nodiscard]] Status readFile(const char* path, Bytes& out);
 [[nodiscard]] Status readSecretFile(const char* path, SecretBytes& out);
 
 // Writes a file all at once or not at all: the bytes go to a temporary file
@@ -98,7 +117,7 @@ private:
 
 // Parses a CMS ContentInfo in the toolkit's library context; null when the
 // bytes are not one (trailing bytes included).
-CmsPtr parseCms(const std::vector<unsigned char>& der);
+CmsPtr parseCms(const Bytes& der);
 
 // The OpenSSL errors of a failed call, taken off the thread's queue.
 struct OsslErrors {

@@ -25,10 +25,10 @@ void releaseCert(OTRX_CERTIFICATE* cert) {
     cert->x509 = nullptr;
 }
 
-bool isPem(const std::vector<unsigned char>& bytes) {
+bool isPem(const unsigned char* data, size_t size) {
     static const char kMarker[] = "-----BEGIN CERTIFICATE-----";
-    const auto* begin = reinterpret_cast<const char*>(bytes.data());
-    const auto* end = begin + bytes.size();
+    const auto* begin = reinterpret_cast<const char*>(data);
+    const auto* end = begin + size;
     return std::search(begin, end, kMarker, kMarker + sizeof kMarker - 1) != end;
 }
 
@@ -55,14 +55,14 @@ int32_t queryText(char* buffer, int32_t capacity, const OTRX_CERTIFICATE* cert, 
 
 namespace otrx {
 
-X509Ptr parseCertificate(const std::vector<unsigned char>& bytes) {
+X509Ptr parseCertificate(const unsigned char* data, size_t size) {
     X509Ptr x509(X509_new_ex(libraryContext(), nullptr));
-    if (!x509 || bytes.empty()) {
+    if (!x509 || size == 0) {
         return nullptr;
     }
     X509* raw = x509.release();
-    if (isPem(bytes)) {
-        BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+    if (isPem(data, size)) {
+        BioPtr bio(BIO_new_mem_buf(data, static_cast<int>(size)));
         if (!bio || PEM_read_bio_X509(bio.get(), &raw, nullptr, nullptr) == nullptr) {
             X509_free(raw);
             ERR_clear_error();
@@ -70,9 +70,9 @@ X509Ptr parseCertificate(const std::vector<unsigned char>& bytes) {
         }
         return X509Ptr(raw);
     }
-    const unsigned char* p = bytes.data();
+    const unsigned char* p = data;
     // On failure d2i frees the object it was given and clears the pointer.
-    if (d2i_X509(&raw, &p, static_cast<long>(bytes.size())) == nullptr) {
+    if (d2i_X509(&raw, &p, static_cast<long>(size)) == nullptr) {
         X509_free(raw);
         ERR_clear_error();
         return nullptr;
@@ -162,12 +162,12 @@ int32_t OTRX_CERTIFICATE_Read_File(OTRX_CERTIFICATE* cert, const char* certFile)
         if (cert == nullptr) {
             return kInvalidArgument;
         }
-        std::vector<unsigned char> bytes;
+        Bytes bytes;
         Status status = readFile(certFile, bytes);
         if (status != kOk) {
             return status;
         }
-        X509Ptr x509 = parseCertificate(bytes);
+        X509Ptr x509 = parseCertificate(bytes.data(), bytes.size());
         if (!x509) {
             return kCertificateMalformed;
         }

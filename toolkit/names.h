@@ -12,6 +12,6 @@ namespace otrx {
 [[nodiscard]] bool formatName(const X509_NAME* name, std::string& text);
 
 // Parses a certificate from DER or PEM in the toolkit's library context.
-X509Ptr parseCertificate(const std::vector<unsigned char>& bytes);
+X509Ptr parseCertificate(const unsigned char* data, size_t size);
 
 }  // namespace otrx

@@ -14,7 +14,7 @@ using TimePtr = std::unique_ptr<ASN1_TIME, Deleter<ASN1_TIME_free>>;
 // Reads and parses a signed-data file; kSignedMessageMalformed for anything
 // that is no SignedData.
 Status loadSigned(const char* path, CmsPtr& cms) {
-    std::vector<unsigned char> der;
+    Bytes der;
     Status status = readFile(path, der);
     if (status != kOk) {
         return status;

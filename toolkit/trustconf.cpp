@@ -52,7 +52,7 @@ bool isCertificateFile(const fs::path& path) {
 // Every certificate of a file: one DER certificate, or all those of a PEM
 // bundle.
 Status addFile(const fs::path& path, STACK_OF(X509) * into) {
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
     Status status = readFile(path.c_str(), bytes);
     if (status != kOk) {
         return status;
@@ -62,7 +62,7 @@ Status addFile(const fs::path& path, STACK_OF(X509) * into) {
     bool pem = std::search(begin, begin + bytes.size(), kMarker, kMarker + sizeof kMarker - 1) !=
                begin + bytes.size();
     if (!pem) {
-        X509Ptr x509 = parseCertificate(bytes);
+        X509Ptr x509 = parseCertificate(bytes.data(), bytes.size());
         if (!x509 || !sk_X509_push(into, x509.get())) {
             return kCertificateMalformed;
         }
