@@ -25,13 +25,10 @@ int32_t OTRX_PE_Encrypt_File(const char* output, const char* input,
         if (!cipher) {
             return kAlgorithmUnavailable;
         }
-        if (input == nullptr) {
-            return kFileUnreadable;
-        }
-        BioPtr in(BIO_new_file(input, "rb"));
-        if (!in) {
-            ERR_clear_error();
-            return kFileUnreadable;
+        BioPtr in;
+        Status status = openInput(input, in);
+        if (status != kOk) {
+            return status;
         }
         X509StackPtr recipients(sk_X509_new_null());
         if (!recipients || !sk_X509_push(recipients.get(), x509)) {
@@ -41,19 +38,10 @@ int32_t OTRX_PE_Encrypt_File(const char* output, const char* input,
         CmsPtr cms(CMS_encrypt_ex(recipients.get(), in.get(), cipher.get(), CMS_BINARY,
                                   libraryContext(), nullptr));
         if (!cms) {
-            OsslErrors errors = takeErrors();
-            return errors.has(ERR_LIB_BIO, 0) ? kFileUnreadable : kInternalError;
-        }
-        AtomicOutput out;
-        Status status = out.open(output);
-        if (status != kOk) {
-            return status;
-        }
-        if (i2d_CMS_bio(out.bio(), cms.get()) != 1) {
             ERR_clear_error();
-            return kFileUnwritable;
+            return kInternalError;
         }
-        return out.commit();
+        return writeCms(output, cms.get());
     });
 }
 

@@ -183,6 +183,28 @@ void AtomicOutput::discard() {
     }
 }
 
+Status openInput(const char* path, BioPtr& in) {
+    in.reset(path != nullptr ? BIO_new_file(path, "rb") : nullptr);
+    if (!in) {
+        ERR_clear_error();
+        return kFileUnreadable;
+    }
+    return kOk;
+}
+
+Status writeCms(const char* path, CMS_ContentInfo* cms) {
+    AtomicOutput out;
+    Status status = out.open(path);
+    if (status != kOk) {
+        return status;
+    }
+    if (i2d_CMS_bio(out.bio(), cms) != 1) {
+        ERR_clear_error();
+        return kFileUnwritable;
+    }
+    return out.commit();
+}
+
 CmsPtr parseCms(const Bytes& der) {
     CMS_ContentInfo* cms = CMS_ContentInfo_new_ex(libraryContext(), nullptr);
     if (cms == nullptr) {

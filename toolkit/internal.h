@@ -115,6 +115,11 @@ private:
     BioPtr bio_;
 };
 
+// Opens a file for the streaming reads of CMS making.
+[[nodiscard]] Status openInput(const char* path, BioPtr& in);
+// Writes a CMS message as DER, all at once or not at all.
+[[nodiscard]] Status writeCms(const char* path, CMS_ContentInfo* cms);
+
 // Parses a CMS ContentInfo in the toolkit's library context; null when the
 // bytes are not one (trailing bytes included).
 CmsPtr parseCms(const Bytes& der);

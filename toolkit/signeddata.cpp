@@ -94,13 +94,10 @@ int32_t OTRX_SG_MakeSignature_File(const char* output, const char* input,
         if (libraryContext() == nullptr) {
             return kAlgorithmUnavailable;
         }
-        if (input == nullptr) {
-            return kFileUnreadable;
-        }
-        BioPtr in(BIO_new_file(input, "rb"));
-        if (!in) {
-            ERR_clear_error();
-            return kFileUnreadable;
+        BioPtr in;
+        Status status = openInput(input, in);
+        if (status != kOk) {
+            return status;
         }
         MdPtr sha256(EVP_MD_fetch(libraryContext(), "SHA256", nullptr));
         const unsigned int flags = CMS_BINARY | CMS_PARTIAL | CMS_NOSMIMECAP;
@@ -118,19 +115,10 @@ int32_t OTRX_SG_MakeSignature_File(const char* output, const char* input,
             return kInternalError;
         }
         if (CMS_final(cms.get(), in.get(), nullptr, flags) != 1) {
-            OsslErrors errors = takeErrors();
-            return errors.has(ERR_LIB_BIO, 0) ? kFileUnreadable : kInternalError;
-        }
-        AtomicOutput out;
-        Status status = out.open(output);
-        if (status != kOk) {
-            return status;
-        }
-        if (i2d_CMS_bio(out.bio(), cms.get()) != 1) {
             ERR_clear_error();
-            return kFileUnwritable;
+            return kInternalError;
         }
-        return out.commit();
+        return writeCms(output, cms.get());
     });
 }
 
