@@ -14,9 +14,12 @@ namespace otrx {
 
 namespace {
 
+// Freed when the library unloads or the process ends; it is made after
+// OpenSSL's own start-up, so its clean-up runs before OpenSSL's.
 struct Context {
     OSSL_LIB_CTX* ctx = nullptr;
-    bool legacy = false;
+    OSSL_PROVIDER* legacyProvider = nullptr;
+    OSSL_PROVIDER* defaultProvider = nullptr;
 
     Context() {
         ctx = OSSL_LIB_CTX_new();
@@ -24,13 +27,28 @@ struct Context {
             return;
         }
         // Loading a provider explicitly switches the implicit default off,
-        // so both are loaded. They live as long as the process.
-        legacy = OSSL_PROVIDER_load(ctx, "legacy") != nullptr;
-        if (OSSL_PROVIDER_load(ctx, "default") == nullptr) {
-            OSSL_LIB_CTX_free(ctx);
-            ctx = nullptr;
+        // so both are loaded.
+        legacyProvider = OSSL_PROVIDER_load(ctx, "legacy");
+        defaultProvider = OSSL_PROVIDER_load(ctx, "default");
+        if (defaultProvider == nullptr) {
+            release();
         }
         ERR_clear_error();
+    }
+    ~Context() { release(); }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    void release() {
+        if (legacyProvider != nullptr) {
+            OSSL_PROVIDER_unload(legacyProvider);
+        }
+        if (defaultProvider != nullptr) {
+            OSSL_PROVIDER_unload(defaultProvider);
+        }
+        OSSL_LIB_CTX_free(ctx);
+        ctx = nullptr;
+        legacyProvider = defaultProvider = nullptr;
     }
 };
 
@@ -43,7 +61,6 @@ const Context& context() {
 
 OSSL_LIB_CTX* libraryContext() { return context().ctx; }
 
-bool legacyAvailable() { return context().legacy; }
 
 SecretBytes& SecretBytes::operator=(SecretBytes&& other) noexcept {
     if (this != &other) {

@@ -46,8 +46,6 @@ using X509StackPtr = std::unique_ptr<STACK_OF(X509), X509StackFree>;
 // The toolkit's own library context, with the "legacy" provider (SEED) and
 // the "default" one. Null when even the default provider cannot be loaded.
 OSSL_LIB_CTX* libraryContext();
-// False when the legacy provider (and with it SEED) is not available.
-bool legacyAvailable();
 
 // Bytes that are wiped before their memory is given back.
 class SecretBytes {
