@@ -118,6 +118,10 @@ private:
 // Writes a CMS message as DER, all at once or not at all.
 [[nodiscard]] Status writeCms(const char* path, CMS_ContentInfo* cms);
 
+// Parses a certificate from DER or PEM in the toolkit's library context;
+// null when the bytes hold none.
+X509Ptr parseCertificate(const unsigned char* data, size_t size);
+
 // Parses a CMS ContentInfo in the toolkit's library context; null when the
 // bytes are not one (trailing bytes included).
 CmsPtr parseCms(const Bytes& der);

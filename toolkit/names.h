@@ -11,7 +11,4 @@ namespace otrx {
 
 [[nodiscard]] bool formatName(const X509_NAME* name, std::string& text);
 
-// Parses a certificate from DER or PEM in the toolkit's library context.
-X509Ptr parseCertificate(const unsigned char* data, size_t size);
-
 }  // namespace otrx

@@ -1,7 +1,5 @@
 #include "trustconf.h"
 
-#include "names.h"
-
 #include <ini.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
