@@ -53,20 +53,12 @@ int32_t OTRX_PE_Decrypt_File(const char* output, const char* input, const OTRX_P
             return key == nullptr ? kInvalidArgument : kEmptyObject;
         }
         CmsPtr cms;
-        {
-            Bytes der;
-            Status status = readFile(input, der);
-            if (status != kOk) {
-                return status;
-            }
-            cms = parseCms(der);
-        }
-        if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_enveloped) {
-            ERR_clear_error();
-            return kEnvelopeMalformed;
+        Status status = loadCms(input, NID_pkcs7_enveloped, kEnvelopeMalformed, cms);
+        if (status != kOk) {
+            return status;
         }
         AtomicOutput out;
-        Status status = out.open(output);
+        status = out.open(output);
         if (status != kOk) {
             return status;
         }

@@ -240,6 +240,21 @@ CmsPtr parseCms(const Bytes& der) {
     return parsed;
 }
 
+Status loadCms(const char* path, int nid, Status malformed, CmsPtr& cms) {
+    Bytes der;
+    Status status = readFile(path, der);
+    if (status != kOk) {
+        return status;
+    }
+    cms = parseCms(der);
+    if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != nid) {
+        ERR_clear_error();
+        cms.reset();
+        return malformed;
+    }
+    return kOk;
+}
+
 bool OsslErrors::has(int library, int reason) const {
     for (unsigned long e : codes) {
         if (ERR_GET_LIB(e) == library && ERR_GET_REASON(e) == reason) {

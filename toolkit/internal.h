@@ -126,6 +126,11 @@ X509Ptr parseCertificate(const unsigned char* data, size_t size);
 // bytes are not one (trailing bytes included).
 CmsPtr parseCms(const Bytes& der);
 
+// Reads and parses a CMS file of the content type `nid` (NID_pkcs7_signed,
+// NID_pkcs7_enveloped); `malformed` for any file that holds no such message.
+// The file's bytes are released before this returns.
+[[nodiscard]] Status loadCms(const char* path, int nid, Status malformed, CmsPtr& cms);
+
 // The OpenSSL errors of a failed call, taken off the thread's queue.
 struct OsslErrors {
     std::vector<unsigned long> codes;

@@ -11,20 +11,8 @@ namespace {
 
 using TimePtr = std::unique_ptr<ASN1_TIME, Deleter<ASN1_TIME_free>>;
 
-// Reads and parses a signed-data file; kSignedMessageMalformed for anything
-// that is no SignedData.
 Status loadSigned(const char* path, CmsPtr& cms) {
-    Bytes der;
-    Status status = readFile(path, der);
-    if (status != kOk) {
-        return status;
-    }
-    cms = parseCms(der);
-    if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_signed) {
-        ERR_clear_error();
-        return kSignedMessageMalformed;
-    }
-    return kOk;
+    return loadCms(path, NID_pkcs7_signed, kSignedMessageMalformed, cms);
 }
 
 CMS_SignerInfo* firstSigner(CMS_ContentInfo* cms) {
