@@ -1,0 +1,53 @@
+// Windows-style path texts on the host: the prefix that holds the drives,
+// the mapping of a path text to a host path, and directory listings in the
+// order a Windows volume gives them.
+//
+// The logic keeps paths as the program's tables write them ("c:\kvx\",
+// application folder + "\data\"); every file operation maps its text here.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+// The prefix, laid out like a Wine prefix: dosdevices/<letter>: links to the
+// drives' folders, drive_c is drive C, workspace is the application folder.
+class Prefix {
+public:
+    // $PAPERLENS_PREFIX, else ~/.local/share/paperlens.
+    static QString defaultLocation();
+
+    explicit Prefix(QString root);
+
+    const QString& root() const { return root_; }
+    // Creates what is missing: the prefix and its workspace with mode 0700,
+    // drive_c with the c: link, and "Program Files/NPKI" linked to ~/NPKI
+    // where that exists. False when the prefix cannot be made.
+    [[nodiscard]] bool ensure() const;
+
+    // The application folder as the logic writes it: a host path without a
+    // trailing separator, to which "\data\" and the like are appended.
+    QString applicationFolder() const;
+
+    // The host path for a path text. "\" and "/" both separate; doubled
+    // separators read as one. "x:\..." goes through dosdevices/x:. Below a
+    // drive each existing component is found as Windows finds it: an exact
+    // match first, then one that ignores letter case; a component that does
+    // not exist is kept as written, so new files get the name given.
+    QString hostPath(const QString& text) const;
+
+private:
+    QString root_;
+};
+
+// The names in a host folder, sorted as an NTFS volume lists them: by the
+// upper-cased names, compared code unit by code unit. "." and ".." are not
+// listed; `folders` and `files` choose the kinds; hidden entries (dot
+// names) only when `hidden` is set.
+QStringList listDirectory(const QString& hostFolder, bool folders, bool files, bool hidden);
+
+// The Windows order of two names.
+bool windowsNameLess(const QString& a, const QString& b);
+
+}  // namespace platform
