@@ -1,0 +1,202 @@
+#include "formrender.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <libxml/parser.h>
+#include <libxml/xmlIO.h>
+#include <libxslt/security.h>
+#include <libxslt/transform.h>
+#include <libxslt/xslt.h>
+#include <libxslt/xsltInternals.h>
+#include <libxslt/xsltutils.h>
+
+#include <memory>
+#include <mutex>
+
+namespace shell {
+
+namespace {
+
+const QString kNoXml = QStringLiteral("서식 데이터(XML) 파일을 찾을 수 없습니다.");
+const QString kNoXsl = QStringLiteral("서식 양식(XSL) 파일을 찾을 수 없습니다.");
+const QString kBadXml = QStringLiteral("서식 데이터(XML) 파일을 읽을 수 없습니다: ");
+const QString kBadXsl = QStringLiteral("서식 양식(XSL) 파일을 읽을 수 없습니다: ");
+const QString kTransformFailed = QStringLiteral("서식을 화면으로 변환하지 못했습니다.");
+const QString kPageUnwritable = QStringLiteral("화면 파일을 쓸 수 없습니다: ");
+
+// XML and XSL files are parsed without entity substitution, DTD loading or
+// network access.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOCDATA;
+
+// The folder whose files a transformation may read; empty outside one.
+QString allowedFolder;
+xmlExternalEntityLoader defaultLoader = nullptr;
+
+bool insideAllowedFolder(const char* url) {
+    if (url == nullptr || allowedFolder.isEmpty()) {
+        return false;
+    }
+    QString path = QString::fromUtf8(url);
+    if (path.startsWith(QLatin1String("file://"))) {
+        path = QUrl(path).toLocalFile();
+    } else if (path.contains(QLatin1String("://"))) {
+        return false;
+    }
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return !canonical.isEmpty() && canonical.startsWith(allowedFolder + u'/');
+}
+
+xmlParserInputPtr guardedLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
+    if (!insideAllowedFolder(url)) {
+        return nullptr;
+    }
+    return defaultLoader(url, id, ctxt);
+}
+
+int readFileCheck(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* value) {
+    return insideAllowedFolder(value) ? 1 : 0;
+}
+
+void quiet(void*, const char*, ...) {}
+
+xsltSecurityPrefsPtr securityPrefs() {
+    static xsltSecurityPrefsPtr prefs = [] {
+        xsltSecurityPrefsPtr p = xsltNewSecurityPrefs();
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_FILE, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_CREATE_DIRECTORY, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_READ_NETWORK, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_WRITE_NETWORK, xsltSecurityForbid);
+        xsltSetSecurityPrefs(p, XSLT_SECPREF_READ_FILE, readFileCheck);
+        xsltSetDefaultSecurityPrefs(p);
+        return p;
+    }();
+    return prefs;
+}
+
+void initialise() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        xmlInitParser();
+        // Forms declare these names; libxml2 decodes "euc-kr" strictly and
+        // knows "ks_c_5601-1987" only through ICU, while the files carry
+        // CP949 syllables.
+        xmlAddEncodingAlias("CP949", "EUC-KR");
+        xmlAddEncodingAlias("CP949", "KS_C_5601-1987");
+        defaultLoader = xmlGetExternalEntityLoader();
+        xmlSetExternalEntityLoader(guardedLoader);
+        xmlSetGenericErrorFunc(nullptr, quiet);
+        xsltSetGenericErrorFunc(nullptr, quiet);
+        (void)securityPrefs();
+    });
+}
+
+struct DocFree {
+    void operator()(xmlDoc* d) const noexcept { xmlFreeDoc(d); }
+};
+struct StyleFree {
+    void operator()(xsltStylesheet* s) const noexcept { xsltFreeStylesheet(s); }
+};
+struct ContextFree {
+    void operator()(xsltTransformContext* c) const noexcept { xsltFreeTransformContext(c); }
+};
+using DocPtr = std::unique_ptr<xmlDoc, DocFree>;
+using StylePtr = std::unique_ptr<xsltStylesheet, StyleFree>;
+using ContextPtr = std::unique_ptr<xsltTransformContext, ContextFree>;
+
+// Sets the allowed folder for the span of one transformation.
+struct AllowedFolder {
+    explicit AllowedFolder(const QString& folder) {
+        allowedFolder = QFileInfo(folder).canonicalFilePath();
+    }
+    ~AllowedFolder() { allowedFolder.clear(); }
+};
+
+QString lastPiece(const QString& name) { return name.split(u'.').last(); }
+
+bool writePage(const QString& hostPath, const QString& text) {
+    QSaveFile file(hostPath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    QByteArray bytes("\xFF\xFE", 2);
+    bytes.reserve(2 + text.size() * 2);
+    for (QChar c : text) {
+        const char16_t unit = c.unicode();
+        bytes.append(static_cast<char>(unit & 0xFF));
+        bytes.append(static_cast<char>(unit >> 8));
+    }
+    return file.write(bytes) == bytes.size() && file.commit();
+}
+
+}  // namespace
+
+void findFormMembers(const QString& folder, AppState& state, const platform::Prefix& prefix) {
+    QString text = folder;
+    if (!text.endsWith(u'\\')) {
+        text += u'\\';
+    }
+    const QStringList names = platform::listDirectory(prefix.hostPath(text), true, true, true);
+    for (const QString& name : names) {
+        const QString extension = lastPiece(name);
+        if (extension == QLatin1String("xml")) {
+            state.XmlFileName = name;
+        } else if (extension == QLatin1String("xsl")) {
+            state.XslFileName = name;
+        }
+    }
+}
+
+RenderResult transformForm(const AppState& state, const QString& pagePath,
+                           const platform::Prefix& prefix) {
+    initialise();
+    const QString xmlPath = prefix.hostPath(state.DataFolder + state.XmlFileName);
+    const QString xslPath = prefix.hostPath(state.DataFolder + state.XslFileName);
+    if (state.XmlFileName.isEmpty() || !QFileInfo(xmlPath).isFile()) {
+        return {false, kNoXml};
+    }
+    if (state.XslFileName.isEmpty() || !QFileInfo(xslPath).isFile()) {
+        return {false, kNoXsl};
+    }
+    AllowedFolder allowed(prefix.hostPath(state.DataFolder));
+
+    DocPtr styleDoc(xmlReadFile(QFile::encodeName(xslPath).constData(), nullptr, kParseOptions));
+    StylePtr style(styleDoc ? xsltParseStylesheetDoc(styleDoc.get()) : nullptr);
+    if (!style) {
+        return {false, kBadXsl + state.XslFileName};
+    }
+    styleDoc.release();  // owned by the stylesheet now
+    DocPtr doc(xmlReadFile(QFile::encodeName(xmlPath).constData(), nullptr, kParseOptions));
+    if (!doc) {
+        return {false, kBadXml + state.XmlFileName};
+    }
+    ContextPtr ctxt(xsltNewTransformContext(style.get(), doc.get()));
+    if (!ctxt || xsltSetCtxtSecurityPrefs(securityPrefs(), ctxt.get()) != 0) {
+        return {false, kTransformFailed};
+    }
+    xsltSetCtxtParseOptions(ctxt.get(), kParseOptions);
+    DocPtr result(xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr,
+                                          ctxt.get()));
+    if (!result || ctxt->state != XSLT_STATE_OK) {
+        return {false, kTransformFailed};
+    }
+    // The result is wanted as Unicode text: serialise it as UTF-8.
+    xmlFree(style->encoding);
+    style->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
+    xmlChar* buffer = nullptr;
+    int length = 0;
+    if (xsltSaveResultToString(&buffer, &length, result.get(), style.get()) != 0) {
+        return {false, kTransformFailed};
+    }
+    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(buffer), length);
+    xmlFree(buffer);
+    const QString pageHost = prefix.hostPath(pagePath);
+    if (!writePage(pageHost, text)) {
+        return {false, kPageUnwritable + pagePath};
+    }
+    return {true, QString()};
+}
+
+}  // namespace shell
