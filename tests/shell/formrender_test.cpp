@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QRegularExpression>
 
 using testsupport::TempDir;
 
@@ -80,6 +81,38 @@ TEST(Render, MatchesXsltprocAndWritesUtf16WithItsMark) {
                                &expected),
               0);
     EXPECT_EQ(w.pageText(), q(expected));
+}
+
+TEST(Render, MatchesXsltprocInEachEncodingFormsDeclare) {
+    const std::string korean = "\xc8\xab\xb1\xe6\xb5\xbf \xc1\xd6\xb9\xce";  // 홍길동 주민, CP949
+    for (const char* encoding : {"utf-8", "euc-kr", "ks_c_5601-1987", "cp949"}) {
+        Workspace w;
+        std::string text = korean;
+        if (std::string(encoding) == "utf-8") {
+            text = "홍길동 주민";
+        }
+        std::string xsl = kXsl;
+        xsl.replace(xsl.find("utf-8"), 5, encoding);
+        xsl.replace(xsl.find("utf-8"), 5, encoding);
+        w.put("form.xsl", xsl);
+        w.put("form.xml", std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
+                              "\"?><form><name>" + text + "</name><item>a &lt; b</item></form>");
+        ASSERT_TRUE(w.render("form.xml", "form.xsl").ok) << encoding;
+        std::string expected;
+        ASSERT_EQ(testsupport::run({"sh", "-c",
+                                    "xsltproc " + w.data + "/form.xsl " + w.data +
+                                        "/form.xml | iconv -f " +
+                                        (std::string(encoding) == "utf-8" ? "UTF-8" : "CP949") +
+                                        " -t UTF-8"},
+                                   {}, &expected),
+                  0)
+            << encoding;
+        // The page is Unicode text; only the charset it names differs.
+        QRegularExpression charset(QStringLiteral("charset=[^\"]*"));
+        QString ours = w.pageText().replace(charset, "charset=");
+        EXPECT_EQ(ours, q(expected).replace(charset, "charset=")) << encoding;
+        EXPECT_TRUE(ours.contains(QStringLiteral("홍길동 주민"))) << encoding;
+    }
 }
 
 TEST(Render, KoreanEncodingsDeclaredByFormsAllLoad) {

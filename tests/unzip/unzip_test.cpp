@@ -104,6 +104,42 @@ TEST(Unzip, ADamagedMemberLeavesNoHalfFile) {
     EXPECT_EQ(QDir(q(w.data)).entryList(QDir::Files | QDir::Hidden), QStringList{"form.xsl"});
 }
 
+// Two members of one name, as some archivers write them: made with two
+// names of one length, the second renamed in both of its headers.
+void writeZipWithDuplicate(const std::string& path) {
+    writeZip(path, {{"form.xml", "first"}, {"form.xmm", "second"}});
+    std::string bytes = testsupport::readFile(path);
+    for (size_t at = bytes.find("form.xmm"); at != std::string::npos;
+         at = bytes.find("form.xmm", at)) {
+        bytes.replace(at, 8, "form.xml");
+    }
+    testsupport::writeFile(path, bytes);
+}
+
+TEST(Unzip, DuplicateNamesAskTheOverwriteQuestion) {
+    struct {
+        Answer answer;
+        std::string content;
+    } cases[] = {{Answer::Yes, "second"}, {Answer::No, "first"}, {Answer::Cancel, "first"}};
+    for (const auto& c : cases) {
+        Workspace w;
+        writeZipWithDuplicate(w.dir / "f.kvx");
+        w.prompt.answers = {c.answer};
+        EXPECT_EQ(w.extract(w.dir / "f.kvx"), 0);
+        ASSERT_EQ(w.prompt.shown.size(), 1u);
+        EXPECT_EQ(w.file("form.xml"), c.content);
+    }
+}
+
+TEST(Unzip, ATruncatedArchiveIsAFailure) {
+    Workspace w;
+    writeZip(w.dir / "f.kvx", {{"form.xml", std::string(5000, 'a')}, {"form.xsl", "b"}});
+    std::string bytes = testsupport::readFile(w.dir / "f.kvx");
+    testsupport::writeFile(w.dir / "f.kvx", bytes.substr(0, bytes.size() / 2));
+    EXPECT_NE(w.extract(w.dir / "f.kvx"), 0);
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+}
+
 TEST(Unzip, TheOverwriteQuestion) {
     struct {
         Answer answer;
