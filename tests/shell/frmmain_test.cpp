@@ -1,0 +1,135 @@
+// The main window offscreen: start page, Open of a receipt, Close, About
+// and the saved placement.
+#include "frmmain.h"
+#include "scriptedprompt.h"
+#include "testsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <cstdlib>
+#include <unistd.h>
+
+using testsupport::TempDir;
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromStdString(s); }
+
+struct GivenFile : platform::FileChooser {
+    QString next;
+    QString chooseFile(const QString&, const QString&) override { return next; }
+};
+struct NoDialog : shell::UnsealDialog {
+    void showModal() override {}
+};
+
+// Waits until the view has loaded a page, at most 30 s.
+bool waitForLoad(QWebEngineView* view) {
+    QSignalSpy spy(view, &QWebEngineView::loadFinished);
+    return spy.wait(30000) && spy.first().first().toBool();
+}
+
+struct Window {
+    TempDir dir;
+    platform::Prefix prefix{q(dir / "prefix")};
+    testsupport::ScriptedPrompt prompt;
+    GivenFile chooser;
+    NoDialog dialog;
+    std::unique_ptr<shell::frmMain> window;
+    std::string app = dir / "prefix/workspace";
+
+    Window() {
+        ::setenv("XDG_CONFIG_HOME", (dir / "config").c_str(), 1);
+        EXPECT_TRUE(prefix.ensure());
+        testsupport::writeFile(dir / "loading.html", "<html><body>start</body></html>");
+        window = std::make_unique<shell::frmMain>(shell::frmMain::Parts{
+            prefix, prompt, chooser, dialog, q(dir / "loading.html")});
+        window->show();
+    }
+    void trigger(const char* name) {
+        QAction* action = window->findChild<QAction*>(QLatin1String(name));
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+    }
+};
+
+}  // namespace
+
+TEST(MainWindow, OpensAReceiptAndClosesIt) {
+    Window w;
+    EXPECT_EQ(w.window->windowTitle(), "Norvale 발급서식 뷰어");
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(q(w.dir / "loading.html")));
+
+    testsupport::writeFile(w.dir / "src/form.xml", "<form>주민등록표</form>");
+    testsupport::writeFile(w.dir / "src/form.xsl",
+                           "<xsl:stylesheet version=\"1.0\" "
+                           "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
+                           "match=\"/\"><html><body><xsl:value-of select=\"form\"/></body></html>"
+                           "</xsl:template></xsl:stylesheet>");
+    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../a.rcp ."}), 0);
+    w.chooser.next = q(w.dir / "a.rcp");
+    w.trigger("mnuFileOpen");
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(q(w.app + "/temp.html")));
+    std::string page = testsupport::readFile(w.app + "/temp.html");
+    EXPECT_EQ(page.substr(0, 2), "\xFF\xFE");
+    EXPECT_FALSE(testsupport::exists(w.app + "/data"));
+    QString shown;
+    bool done = false;
+    w.window->webView()->page()->toPlainText([&](const QString& t) {
+        shown = t;
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_TRUE(shown.contains(QStringLiteral("주민등록표"))) << shown.toStdString();
+
+    w.trigger("mnuFileClose");
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    EXPECT_FALSE(testsupport::exists(w.app + "/temp.html"));
+    EXPECT_TRUE(w.prompt.shown.empty());
+}
+
+TEST(MainWindow, AboutAndThePlacementSavedAtExit) {
+    Window w;
+    w.trigger("mnuHelpAbout");
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_EQ(w.prompt.shown[0].caption, "Paperlens");
+    EXPECT_TRUE(w.prompt.shown[0].text.startsWith("Norvale 발급서식 뷰어\r버전 1.0\r\r"));
+    EXPECT_EQ(w.prompt.shown[0].icon, platform::Icon::None);
+
+    testsupport::writeFile(w.app + "/temp.html", "x");
+    w.window->resize(800, 600);
+    w.trigger("mnuFileExit");
+    EXPECT_FALSE(testsupport::exists(w.app + "/temp.html"));
+    QSettings settings(QStringLiteral("Paperlens"), QStringLiteral("Paperlens"));
+    settings.beginGroup(QStringLiteral("Settings"));
+    EXPECT_EQ(settings.value("MainWidth").toString().toInt(),
+              w.window->frameGeometry().width() * 15);
+    EXPECT_TRUE(settings.contains("MainLeft"));
+    EXPECT_TRUE(settings.contains("MainTop"));
+    EXPECT_TRUE(settings.contains("MainHeight"));
+}
+
+int main(int argc, char** argv) {
+    if (::geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    TempDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
