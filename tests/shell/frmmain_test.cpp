@@ -120,6 +120,27 @@ TEST(MainWindow, AboutAndThePlacementSavedAtExit) {
     EXPECT_TRUE(settings.contains("MainHeight"));
 }
 
+TEST(MainWindow, NoPlacementIsSavedWhenMinimized) {
+    Window w;
+    w.window->setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(w.window->isMinimized());
+    w.trigger("mnuFileExit");
+    QSettings settings(QStringLiteral("Paperlens"), QStringLiteral("Paperlens"));
+    EXPECT_FALSE(settings.contains("Settings/MainLeft"));
+}
+
+TEST(MainWindow, CancellingTheChooserStillEmptiesTheWorkspace) {
+    Window w;
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    testsupport::writeFile(w.app + "/data/left.xml", "x");
+    testsupport::writeFile(w.app + "/temp.html", "x");
+    w.chooser.next.clear();
+    w.trigger("mnuFileOpen");
+    EXPECT_FALSE(testsupport::exists(w.app + "/data"));
+    EXPECT_FALSE(testsupport::exists(w.app + "/temp.html"));
+    EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(q(w.dir / "loading.html")));
+}
+
 int main(int argc, char** argv) {
     if (::geteuid() == 0) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

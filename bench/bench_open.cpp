@@ -1,0 +1,108 @@
+// Times `paperlens-cli open` of a receipt with a 5 MB XML member against
+// `unzip -o` followed by `xsltproc` on the same archive.
+//
+//   bench_open [MEGABYTES]
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+double seconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool run(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const size_t megabytes = argc > 1 ? std::stoul(argv[1]) : 5;
+    char pattern[] = "/tmp/paperlens-bench-open-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    const std::string dir = pattern;
+    {
+        std::ofstream xml(dir + "/form.xml");
+        xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<form>\n";
+        const std::string row =
+            "  <row><name>홍길동</name><addr>서울특별시 종로구 세종대로 209</addr></row>\n";
+        for (size_t written = 0; written < megabytes << 20; written += row.size()) {
+            xml << row;
+        }
+        xml << "</form>\n";
+        std::ofstream(dir + "/form.xsl")
+            << "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+               "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><html>"
+               "<body><table><xsl:for-each select=\"form/row\"><tr><td><xsl:value-of "
+               "select=\"name\"/></td><td><xsl:value-of select=\"addr\"/></td></tr>"
+               "</xsl:for-each></table></body></html></xsl:template></xsl:stylesheet>";
+    }
+    if (!run({"sh", "-c", "cd " + dir + " && zip -q form.rcp form.xml form.xsl"})) {
+        std::fprintf(stderr, "bench_open: zip failed\n");
+        return 1;
+    }
+    ::setenv("PAPERLENS_PREFIX", (dir + "/prefix").c_str(), 1);
+    const std::string cli = PAPERLENS_CLI;
+    const int runs = 5;
+    std::vector<double> ours, reference;
+    for (int i = 0; i < runs + 1; ++i) {
+        double t0 = seconds();
+        bool a = run({cli, "open", dir + "/form.rcp", "--out", dir + "/page.html"});
+        double t1 = seconds();
+        bool b = run({"unzip", "-o", "-q", dir + "/form.rcp", "-d", dir + "/ref"}) &&
+                 run({"sh", "-c", "xsltproc " + dir + "/ref/form.xsl " + dir +
+                                      "/ref/form.xml > " + dir + "/ref.html"});
+        double t2 = seconds();
+        if (!a || !b) {
+            std::fprintf(stderr, "bench_open: a run failed\n");
+            return 1;
+        }
+        if (i > 0) {  // the first run warms the page cache
+            ours.push_back(t1 - t0);
+            reference.push_back(t2 - t1);
+        }
+    }
+    std::printf("paperlens-cli open against unzip -o + xsltproc, %zu MB XML member, median of %d\n",
+                megabytes, runs);
+    std::printf("ours %.1f ms, reference %.1f ms, ratio %.3f\n", median(ours) * 1e3,
+                median(reference) * 1e3, median(ours) / median(reference));
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return 0;
+}
