@@ -1,6 +1,6 @@
 // paperlens-cli: the viewer's pipeline without a window.
 //
-//   paperlens-cli open FILE [--out PAGE.html]
+//   paperlens-cli open FILE [--out PAGE.html] [--pdf PAGE.pdf]
 //
 // Exit status: 0 when the page was written, 1 when the document cannot be
 // shown (the reason goes to standard error), 2 for a usage error.
@@ -8,6 +8,17 @@
 #include "terminalprompt.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QTimer>
+#include <QUrl>
+#include <QWebEnginePage>
+
+#include <unistd.h>
+
+#include <memory>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -17,11 +28,12 @@
 namespace {
 
 const char kUsage[] =
-    "usage: paperlens-cli open FILE [--out PAGE.html]\n"
+    "usage: paperlens-cli open FILE [--out PAGE.html] [--pdf PAGE.pdf]\n"
     "\n"
     "Opens a sealed form (.rcp receipt) as the viewer does: extracts it,\n"
     "transforms its XML with its XSL and writes the page, exactly as the\n"
-    "viewer writes it (FF FE, then UTF-16LE), to PAGE.html.\n"
+    "viewer writes it (FF FE, then UTF-16LE), to PAGE.html; --pdf prints\n"
+    "the rendered page to PAGE.pdf through the web engine, offscreen.\n"
     "Messages go to standard error. Exit status: 0 page written, 1 the\n"
     "document cannot be shown, 2 usage error.\n"
     "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n";
@@ -56,12 +68,41 @@ bool copyPage(const QString& from, const QString& to) {
     return out.write(bytes) == bytes.size() && out.commit();
 }
 
+// Loads the page offscreen and prints it as a vector PDF.
+bool printPdf(const QString& page, const QString& pdf) {
+    QWebEnginePage view;
+    QEventLoop loop;
+    bool loaded = false;
+    bool printed = false;
+    QObject::connect(&view, &QWebEnginePage::loadFinished, &loop, [&](bool ok) {
+        loaded = ok;
+        if (!ok) {
+            loop.quit();
+            return;
+        }
+        view.printToPdf(pdf, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
+    });
+    QObject::connect(&view, &QWebEnginePage::pdfPrintingFinished, &loop,
+                     [&](const QString&, bool ok) {
+                         printed = ok;
+                         loop.quit();
+                     });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    view.load(QUrl::fromLocalFile(page));
+    loop.exec();
+    return loaded && printed;
+}
+
 int open(const QStringList& args) {
     QString file;
     QString out;
+    QString pdf;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
             out = args[++i];
+        } else if (args[i] == QLatin1String("--pdf") && i + 1 < args.size()) {
+            pdf = args[++i];
         } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
             file = args[i];
         } else {
@@ -92,15 +133,44 @@ int open(const QStringList& args) {
         std::fprintf(stderr, "paperlens-cli: cannot write %s\n", out.toUtf8().constData());
         shown = false;
     }
+    if (shown && !pdf.isEmpty() && !printPdf(page, QFileInfo(pdf).absoluteFilePath())) {
+        std::fprintf(stderr, "paperlens-cli: cannot print %s\n", pdf.toUtf8().constData());
+        shown = false;
+    }
     // The page is not left behind, as the window deletes it at exit.
     QFile::remove(page);
     return shown ? 0 : 1;
 }
 
+bool wantsPdf(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--pdf") {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Only printing needs the web engine, and with it a GUI application
+    // on the offscreen platform.
+    std::unique_ptr<QCoreApplication> application;
+    if (wantsPdf(argc, argv)) {
+        if (::geteuid() == 0) {
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        }
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty()) {
         return usage(2);

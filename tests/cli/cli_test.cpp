@@ -52,6 +52,18 @@ TEST(Cli, OpensAReceiptIntoThePage) {
     EXPECT_FALSE(testsupport::exists(cli.dir / "prefix/workspace/data"));
 }
 
+TEST(Cli, PrintsThePageAsPdf) {
+    Cli cli;
+    TempDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    std::string form = cli.form("a.rcp");
+    std::string output;
+    ASSERT_EQ(cli.run({"open", form, "--pdf", cli.dir / "page.pdf"}, &output), 0) << output;
+    std::string pdf = testsupport::readFile(cli.dir / "page.pdf");
+    EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+    EXPECT_FALSE(testsupport::exists(cli.dir / "prefix/workspace/temp.html"));
+}
+
 TEST(Cli, StatusesAndMessages) {
     Cli cli;
     testsupport::writeFile(cli.dir / "broken.rcp", "not a zip");
