@@ -120,6 +120,16 @@ TEST(MainWindow, AboutAndThePlacementSavedAtExit) {
     EXPECT_TRUE(settings.contains("MainHeight"));
 }
 
+TEST(MainWindow, TheViewFollowsTheOuterSizeInTwips) {
+    Window w;
+    w.window->resize(900, 700);
+    QCoreApplication::processEvents();
+    const QRect frame = w.window->frameGeometry();
+    EXPECT_EQ(w.window->webView()->height(), (frame.height() * 15 - 930) / 15);
+    EXPECT_EQ(w.window->webView()->width(), (frame.width() * 15 - 95) / 15);
+    EXPECT_EQ(w.window->webView()->pos(), QPoint(0, 0));
+}
+
 TEST(MainWindow, NoPlacementIsSavedWhenMinimized) {
     Window w;
     w.window->setWindowState(Qt::WindowMinimized);
