@@ -32,13 +32,17 @@ double sinceProcessStart() {
     return uptime - started;
 }
 
-struct Nothing : platform::Prompt, platform::FileChooser, shell::UnsealDialog {
+struct Nothing : platform::Prompt,
+                 platform::FileChooser,
+                 platform::PrinterChooser,
+                 shell::UnsealDialog {
     platform::Answer message(const QString&, const QString&, platform::Icon,
                              platform::Buttons) override {
         return platform::Answer::Ok;
     }
     QString input(const QString&, const QString&, const QString&) override { return QString(); }
     QString chooseFile(const QString&, const QString&) override { return QString(); }
+    bool choosePrinter(QPrinter&) override { return false; }
     void showModal() override {}
 };
 
@@ -60,7 +64,7 @@ int main(int argc, char** argv) {
     }
     Nothing nothing;
     shell::frmMain window(
-        {prefix, nothing, nothing, nothing, QStringLiteral(PAPERLENS_RESOURCES "/loading.html")});
+        {prefix, nothing, nothing, nothing, nothing, QStringLiteral(PAPERLENS_RESOURCES "/loading.html")});
     QObject::connect(window.webView(), &QWebEngineView::loadFinished, &app, [](bool ok) {
         std::printf("start page %s %.0f ms after process start (aim: under 1000 ms)\n",
                     ok ? "shown" : "FAILED", sinceProcessStart() * 1e3);

@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
     }
     platform::QtPrompt prompt;
     platform::QtFileChooser chooser;
+    platform::QtPrinterChooser printers;
     NoDialog dialog;
-    shell::frmMain window({prefix, prompt, chooser, dialog, startPage()});
+    shell::frmMain window({prefix, prompt, chooser, printers, dialog, startPage()});
     window.show();
     return app.exec();
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QTcpServer>
+#include <QPrinter>
 #include <QApplication>
 #include <QSettings>
 #include <QSignalSpy>
@@ -26,6 +28,19 @@ struct GivenFile : platform::FileChooser {
     QString next;
     QString chooseFile(const QString&, const QString&) override { return next; }
 };
+// Chooses PDF output into `file`, or cancels when it is empty.
+struct PdfPrinter : platform::PrinterChooser {
+    QString file;
+    bool choosePrinter(QPrinter& printer) override {
+        if (file.isEmpty()) {
+            return false;
+        }
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        return true;
+    }
+};
+
 struct NoDialog : shell::UnsealDialog {
     void showModal() override {}
 };
@@ -41,6 +56,7 @@ struct Window {
     platform::Prefix prefix{q(dir / "prefix")};
     testsupport::ScriptedPrompt prompt;
     GivenFile chooser;
+    PdfPrinter printers;
     NoDialog dialog;
     std::unique_ptr<shell::frmMain> window;
     std::string app = dir / "prefix/workspace";
@@ -50,7 +66,7 @@ struct Window {
         EXPECT_TRUE(prefix.ensure());
         testsupport::writeFile(dir / "loading.html", "<html><body>start</body></html>");
         window = std::make_unique<shell::frmMain>(shell::frmMain::Parts{
-            prefix, prompt, chooser, dialog, q(dir / "loading.html")});
+            prefix, prompt, chooser, printers, dialog, q(dir / "loading.html")});
         window->show();
     }
     void trigger(const char* name) {
@@ -118,6 +134,50 @@ TEST(MainWindow, AboutAndThePlacementSavedAtExit) {
     EXPECT_TRUE(settings.contains("MainLeft"));
     EXPECT_TRUE(settings.contains("MainTop"));
     EXPECT_TRUE(settings.contains("MainHeight"));
+}
+
+TEST(MainWindow, PrintsToPdfAndReportsAFailure) {
+    Window w;
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    w.trigger("mnuFilePrint");  // cancelled: nothing happens
+    w.printers.file = q(w.dir / "page.pdf");
+    w.trigger("mnuFilePrint");
+    for (int i = 0; i < 3000 && !testsupport::exists(w.dir / "page.pdf"); ++i) {
+        QTest::qWait(10);
+    }
+    QTest::qWait(200);
+    ASSERT_TRUE(testsupport::exists(w.dir / "page.pdf"));
+    EXPECT_EQ(testsupport::readFile(w.dir / "page.pdf").substr(0, 5), "%PDF-");
+    EXPECT_TRUE(w.prompt.shown.empty());
+
+    w.printers.file = q(w.dir / "no/such/folder/page.pdf");
+    w.trigger("mnuFilePrint");
+    for (int i = 0; i < 3000 && w.prompt.shown.empty(); ++i) {
+        QTest::qWait(10);
+    }
+    ASSERT_EQ(w.prompt.shown.size(), 1u);
+    EXPECT_EQ(w.prompt.shown[0].caption, "Moonpetal Browser v1.0.0");
+    EXPECT_EQ(w.prompt.shown[0].icon, platform::Icon::Information);
+}
+
+TEST(MainWindow, ThePageReachesNoNetwork) {
+    Window w;
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.serverPort());
+    testsupport::writeFile(w.dir / "src/form.xml", "<form/>");
+    testsupport::writeFile(
+        w.dir / "src/form.xsl",
+        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+        "<xsl:template match=\"/\"><html><body><img src=\"" + url + "/a.png\"/>"
+        "<script>fetch('" + url + "/b');</script><iframe src=\"" + url + "/c\"></iframe>"
+        "</body></html></xsl:template></xsl:stylesheet>");
+    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../a.rcp ."}), 0);
+    w.chooser.next = q(w.dir / "a.rcp");
+    w.trigger("mnuFileOpen");
+    waitForLoad(w.window->webView());
+    QTest::qWait(1000);
+    EXPECT_FALSE(server.hasPendingConnections());
 }
 
 TEST(MainWindow, TheViewFollowsTheOuterSizeInTwips) {

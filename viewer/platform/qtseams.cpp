@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
 
 namespace platform {
 
@@ -58,6 +59,11 @@ QString QtFileChooser::chooseFile(const QString& title, const QString& filter) {
         filters.append(parts[i]);
     }
     return QFileDialog::getOpenFileName(parent_, title, QString(), filters.join(QLatin1String(";;")));
+}
+
+bool QtPrinterChooser::choosePrinter(QPrinter& printer) {
+    QPrintDialog dialog(&printer, parent_);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 }  // namespace platform

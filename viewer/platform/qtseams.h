@@ -2,6 +2,7 @@
 #pragma once
 
 #include "filechooser.h"
+#include "printerchooser.h"
 #include "prompt.h"
 
 class QWidget;
@@ -23,6 +24,15 @@ class QtFileChooser : public FileChooser {
 public:
     explicit QtFileChooser(QWidget* parent = nullptr) : parent_(parent) {}
     QString chooseFile(const QString& title, const QString& filter) override;
+
+private:
+    QWidget* parent_;
+};
+
+class QtPrinterChooser : public PrinterChooser {
+public:
+    explicit QtPrinterChooser(QWidget* parent = nullptr) : parent_(parent) {}
+    bool choosePrinter(QPrinter& printer) override;
 
 private:
     QWidget* parent_;

@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QSettings>
 #include <QStatusBar>
@@ -163,8 +162,7 @@ void frmMain::mnuHelpAbout() {
 
 void frmMain::mnuFilePrint() {
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-    QPrintDialog dialog(printer.get(), this);
-    if (dialog.exec() != QDialog::Accepted) {
+    if (!parts_.printers.choosePrinter(*printer)) {
         return;
     }
     auto report = [this](bool ok) {

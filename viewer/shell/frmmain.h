@@ -3,6 +3,7 @@
 #pragma once
 
 #include "openpipeline.h"
+#include "printerchooser.h"
 
 #include <QMainWindow>
 
@@ -20,6 +21,7 @@ public:
         const platform::Prefix& prefix;
         platform::Prompt& prompt;
         platform::FileChooser& chooser;
+        platform::PrinterChooser& printers;
         UnsealDialog& dialog;
         QString startPage;  // host path
     };
