@@ -2,9 +2,8 @@
 // `unzip -o` followed by `xsltproc` on the same archive.
 //
 //   bench_open [MEGABYTES]
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include "benchsupport.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,37 +15,13 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
 
 namespace {
 
-double seconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+using bench::median;
+using bench::seconds;
 
-bool run(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return rc == 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+bool run(const std::vector<std::string>& argv) { return bench::runTool(argv) >= 0; }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // and reports peak memory for both.
 //
 //   bench_unseal [SIZE...]     sizes such as 1K 1M 20M (the default set)
+#include "benchsupport.h"
 #include "fixtures.h"
 
 #include <dlfcn.h>
@@ -22,9 +23,12 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
 
 namespace {
+
+using bench::median;
+using bench::runTool;
+using bench::seconds;
 
 constexpr const char* kPassword = "1234qwer!";
 
@@ -47,11 +51,6 @@ struct Library {
         return reinterpret_cast<F>(symbol);
     }
 };
-
-double seconds() {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
 
 size_t parseSize(const std::string& text) {
     size_t n = std::stoul(text);
@@ -86,29 +85,6 @@ long kilobytesOf(const char* field) {
     return -1;
 }
 
-// Runs a program; returns its peak resident size in KB, or -1 on failure.
-long runTool(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& a : argv) {
-        args.push_back(const_cast<char*>(a.c_str()));
-    }
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    struct rusage usage {};
-    if (rc != 0 || ::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0) {
-        return -1;
-    }
-    return usage.ru_maxrss;
-}
-
 struct Paths {
     std::string world, env, sig, out, sigCli, outCli;
 };
@@ -117,11 +93,6 @@ struct Result {
     double seconds;
     long peakKb;
 };
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // Peak memory of one unseal in a fresh process: this program run again in
 // its --unseal-once mode, which reports how far its resident memory grew.
