@@ -8,17 +8,8 @@
 #include "terminalprompt.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
-#include <QGuiApplication>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QTimer>
-#include <QUrl>
-#include <QWebEnginePage>
 
-#include <unistd.h>
-
-#include <memory>
+#include <dlfcn.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -68,30 +59,15 @@ bool copyPage(const QString& from, const QString& to) {
     return out.write(bytes) == bytes.size() && out.commit();
 }
 
-// Loads the page offscreen and prints it as a vector PDF.
+// Printing needs the web engine, which is large to load: it lives in a
+// module of its own that only --pdf loads.
+using PrintPdf = int (*)(const char* page, const char* pdf);
+using GuiMain = int (*)(int argc, char** argv, int (*body)(int, char**));
+PrintPdf printPdfFunction = nullptr;
+
 bool printPdf(const QString& page, const QString& pdf) {
-    QWebEnginePage view;
-    QEventLoop loop;
-    bool loaded = false;
-    bool printed = false;
-    QObject::connect(&view, &QWebEnginePage::loadFinished, &loop, [&](bool ok) {
-        loaded = ok;
-        if (!ok) {
-            loop.quit();
-            return;
-        }
-        view.printToPdf(pdf, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                         QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    });
-    QObject::connect(&view, &QWebEnginePage::pdfPrintingFinished, &loop,
-                     [&](const QString&, bool ok) {
-                         printed = ok;
-                         loop.quit();
-                     });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    view.load(QUrl::fromLocalFile(page));
-    loop.exec();
-    return loaded && printed;
+    return printPdfFunction != nullptr &&
+           printPdfFunction(page.toUtf8().constData(), pdf.toUtf8().constData()) == 0;
 }
 
 int open(const QStringList& args) {
@@ -151,27 +127,8 @@ bool wantsPdf(int argc, char** argv) {
     return false;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    // Only printing needs the web engine, and with it a GUI application
-    // on the offscreen platform.
-    std::unique_ptr<QCoreApplication> application;
-    if (wantsPdf(argc, argv)) {
-        if (::geteuid() == 0) {
-            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        }
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        application = std::make_unique<QGuiApplication>(argc, argv);
-    } else {
-        application = std::make_unique<QCoreApplication>(argc, argv);
-    }
-    QCoreApplication& app = *application;
-    QStringList args = app.arguments().mid(1);
+int run(int, char**) {
+    QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
         return usage(2);
     }
@@ -182,4 +139,32 @@ int main(int argc, char** argv) {
         return open(args.mid(1));
     }
     return usage(2);
+}
+
+// Binds the printing module beside the program; null when it is missing.
+GuiMain loadPdfModule(const char* argv0) {
+    QString dir = QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
+    void* module = ::dlopen(QFile::encodeName(dir + QStringLiteral("/libpaperlens-pdf.so")).constData(),
+                            RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        std::fprintf(stderr, "paperlens-cli: cannot load the printing module: %s\n", ::dlerror());
+        return nullptr;
+    }
+    printPdfFunction = reinterpret_cast<PrintPdf>(::dlsym(module, "paperlensPrintPdf"));
+    auto guiMain = reinterpret_cast<GuiMain>(::dlsym(module, "paperlensGuiMain"));
+    return printPdfFunction != nullptr ? guiMain : nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (wantsPdf(argc, argv)) {
+        GuiMain guiMain = loadPdfModule(argv[0]);
+        if (guiMain == nullptr) {
+            return 1;
+        }
+        return guiMain(argc, argv, run);
+    }
+    QCoreApplication app(argc, argv);
+    return run(argc, argv);
 }
