@@ -1,12 +1,15 @@
 #include "hostpaths.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace platform {
 
@@ -28,8 +31,8 @@ QString lookUp(const QString& folder, const QString& name) {
         QFileInfo::exists(folder + u'/' + name)) {
         return name;
     }
-    const QStringList entries =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot);
     const QString wanted = name.toUpper();
     QStringList matches;
     for (const QString& entry : entries) {
@@ -88,13 +91,14 @@ bool Prefix::ensure() const {
     const QString npki = QDir::homePath() + QStringLiteral("/NPKI");
     if (QFileInfo(npki).isDir()) {
         const QString programFiles = root_ + QStringLiteral("/drive_c/Program Files");
-        return makeFolder(programFiles) &&
-               makeLink(npki, programFiles + QStringLiteral("/NPKI"));
+        return makeFolder(programFiles) && makeLink(npki, programFiles + QStringLiteral("/NPKI"));
     }
     return true;
 }
 
-QString Prefix::applicationFolder() const { return root_ + QStringLiteral("/workspace"); }
+QString Prefix::applicationFolder() const {
+    return root_ + QStringLiteral("/workspace");
+}
 
 QString Prefix::hostPath(const QString& text) const {
     if (!isDriveText(text)) {
@@ -102,11 +106,135 @@ QString Prefix::hostPath(const QString& text) const {
         QString joined = parts.join(u'/');
         return text.startsWith(u'/') || text.startsWith(u'\\') ? u'/' + joined : joined;
     }
-    QString path = root_ + QStringLiteral("/dosdevices/") + text[0].toLower() + u':';
+    QString path = driveFolder(text[0]);
+    if (path.isEmpty()) {
+        path = root_ + QStringLiteral("/dosdevices/") + text[0].toLower() + u':';
+    }
     for (const QString& part : components(text.mid(2))) {
         path += u'/' + lookUp(path, part);
     }
     return path;
+}
+
+QString Prefix::driveFolder(QChar letter) const {
+    const QChar lower = letter.toLower();
+    const QString link = root_ + QStringLiteral("/dosdevices/") + lower + u':';
+    struct stat st {};
+    if (::lstat(QFile::encodeName(link).constData(), &st) == 0) {
+        return link;
+    }
+    const auto medium = media_.find(lower);
+    return medium == media_.end() ? QString() : medium->mountPoint;
+}
+
+std::optional<Medium> Prefix::attachedMedium(QChar letter) const {
+    const QChar lower = letter.toLower();
+    struct stat st {};
+    const QString link = root_ + QStringLiteral("/dosdevices/") + lower + u':';
+    const auto medium = media_.find(lower);
+    if (medium == media_.end() || ::lstat(QFile::encodeName(link).constData(), &st) == 0) {
+        return std::nullopt;
+    }
+    return *medium;
+}
+
+void Prefix::attachMedia(const QVector<Medium>& media) {
+    media_.clear();
+    char16_t next = 'a';
+    for (const Medium& medium : media) {
+        while (next <= 'z' && !driveFolder(QChar(next)).isEmpty()) {
+            ++next;
+        }
+        if (next > 'z') {
+            return;
+        }
+        media_.insert(QChar(next++), medium);
+    }
+}
+
+QVector<Medium> mountedMedia(const QString& mountTable) {
+    QVector<Medium> media;
+    QFile file(mountTable);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return media;
+    }
+    // /proc/self/mounts cannot be sized in advance: read until the end.
+    const QByteArray table = file.readAll();
+    for (const QByteArray& line : table.split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 3) {
+            continue;
+        }
+        // The table writes blanks and the like in octal: "\040".
+        QByteArray point;
+        const QByteArray& raw = fields[1];
+        for (int i = 0; i < raw.size(); ++i) {
+            bool octal = false;
+            const int code = raw[i] == '\\' ? raw.mid(i + 1, 3).toInt(&octal, 8) : 0;
+            if (octal && i + 3 < raw.size()) {
+                point.append(static_cast<char>(code));
+                i += 3;
+            } else {
+                point.append(raw[i]);
+            }
+        }
+        const QString mountPoint = QFile::decodeName(point);
+        if (mountPoint.startsWith(QLatin1String("/media/")) ||
+            mountPoint.startsWith(QLatin1String("/run/media/"))) {
+            media.append({mountPoint, QString::fromLatin1(fields[2])});
+        }
+    }
+    return media;
+}
+
+namespace {
+
+// The DOS attributes that Wine and Samba keep in "user.DOSATTRIB" as text,
+// "0x22": hidden is 2, system 4. A dot name is hidden too.
+bool isHidden(const QByteArray& folder, const QByteArray& name) {
+    if (name.startsWith('.')) {
+        return true;
+    }
+    char value[64] = {};
+    const ssize_t n =
+        ::getxattr((folder + '/' + name).constData(), "user.DOSATTRIB", value, sizeof value - 1);
+    if (n < 3 || value[0] != '0' || (value[1] != 'x' && value[1] != 'X')) {
+        return false;
+    }
+    const unsigned long attributes = std::strtoul(value + 2, nullptr, 16);
+    return (attributes & 0x6) != 0;
+}
+
+}  // namespace
+
+std::optional<QStringList> readDirectory(const QString& hostFolder, bool folders, bool files,
+                                         bool hidden) {
+    if (!QFileInfo(hostFolder).isDir()) {
+        return QStringList();
+    }
+    const QByteArray folder = QFile::encodeName(hostFolder);
+    DIR* dir = ::opendir(folder.constData());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    QStringList names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == ".." || (!hidden && isHidden(folder, name))) {
+            continue;
+        }
+        struct stat st {};
+        if (::stat((folder + '/' + name).constData(), &st) != 0) {
+            continue;
+        }
+        const bool isFolder = S_ISDIR(st.st_mode);
+        if ((isFolder && folders) || (!isFolder && S_ISREG(st.st_mode) && files)) {
+            names.append(QFile::decodeName(name));
+        }
+    }
+    ::closedir(dir);
+    std::stable_sort(names.begin(), names.end(), windowsNameLess);
+    return names;
 }
 
 bool windowsNameLess(const QString& a, const QString& b) {

@@ -6,10 +6,24 @@
 // application folder + "\data\"); every file operation maps its text here.
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+
+#include <optional>
 
 namespace platform {
+
+// A removable medium mounted on the host.
+struct Medium {
+    QString mountPoint;
+    QString fileSystem;  // as the mount table gives it: "vfat", "iso9660", ...
+};
+
+// The media mounted under /media or /run/media, from a mount table in the
+// format of /proc/self/mounts, in the table's order.
+QVector<Medium> mountedMedia(const QString& mountTable = QStringLiteral("/proc/self/mounts"));
 
 // The prefix, laid out like a Wine prefix: dosdevices/<letter>: links to the
 // drives' folders, drive_c is drive C, workspace is the application folder.
@@ -37,8 +51,19 @@ public:
     // not exist is kept as written, so new files get the name given.
     QString hostPath(const QString& text) const;
 
+    // Gives the media that have no letter yet the first free letters, "a"
+    // first. Letters with a dosdevices link keep it.
+    void attachMedia(const QVector<Medium>& media);
+    // The host folder of a drive letter ("C" or "c"), or empty when the
+    // drive does not exist. The folder may be missing or unreadable: a
+    // drive without a disk.
+    QString driveFolder(QChar letter) const;
+    // The attached medium of a letter, if that is where it comes from.
+    std::optional<Medium> attachedMedium(QChar letter) const;
+
 private:
     QString root_;
+    QMap<QChar, Medium> media_;  // by lower-case letter
 };
 
 // The names in a host folder, sorted as an NTFS volume lists them: by the
@@ -46,6 +71,13 @@ private:
 // listed; `folders` and `files` choose the kinds; hidden entries (dot
 // names) only when `hidden` is set.
 QStringList listDirectory(const QString& hostFolder, bool folders, bool files, bool hidden);
+
+// The same listing, nothing when the folder exists but cannot be read. A
+// folder that does not exist lists no names. Hidden entries are dot names
+// and entries whose DOS attributes (the "user.DOSATTRIB" extended
+// attribute, as Wine keeps them) say hidden or system; `hidden` lists them.
+std::optional<QStringList> readDirectory(const QString& hostFolder, bool folders, bool files,
+                                         bool hidden);
 
 // The Windows order of two names.
 bool windowsNameLess(const QString& a, const QString& b);
