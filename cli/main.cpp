@@ -4,6 +4,7 @@
 //
 // Exit status: 0 when the page was written, 1 when the document cannot be
 // shown (the reason goes to standard error), 2 for a usage error.
+#include "commands.h"
 #include "openpipeline.h"
 #include "terminalprompt.h"
 
@@ -20,11 +21,14 @@ namespace {
 
 const char kUsage[] =
     "usage: paperlens-cli open FILE [--out PAGE.html] [--pdf PAGE.pdf]\n"
+    "       paperlens-cli certs [--location hdd|floppy|cd]\n"
     "\n"
     "Opens a sealed form (.rcp receipt) as the viewer does: extracts it,\n"
     "transforms its XML with its XSL and writes the page, exactly as the\n"
     "viewer writes it (FF FE, then UTF-16LE), to PAGE.html; --pdf prints\n"
     "the rendered page to PAGE.pdf through the web engine, offscreen.\n"
+    "certs prints the certificates the certificate dialog lists for a\n"
+    "location: subject, TAB, issuer, TAB, signing certificate path.\n"
     "Messages go to standard error. Exit status: 0 page written, 1 the\n"
     "document cannot be shown, 2 usage error.\n"
     "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n";
@@ -138,14 +142,18 @@ int run(int, char**) {
     if (args[0] == QLatin1String("open")) {
         return open(args.mid(1));
     }
+    if (args[0] == QLatin1String("certs")) {
+        return certs(args.mid(1));
+    }
     return usage(2);
 }
 
 // Binds the printing module beside the program; null when it is missing.
 GuiMain loadPdfModule(const char* argv0) {
     QString dir = QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
-    void* module = ::dlopen(QFile::encodeName(dir + QStringLiteral("/libpaperlens-pdf.so")).constData(),
-                            RTLD_NOW | RTLD_LOCAL);
+    void* module =
+        ::dlopen(QFile::encodeName(dir + QStringLiteral("/libpaperlens-pdf.so")).constData(),
+                 RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         std::fprintf(stderr, "paperlens-cli: cannot load the printing module: %s\n", ::dlerror());
         return nullptr;

@@ -1,4 +1,5 @@
 // paperlens-cli as scripts use it.
+#include "fixtures.h"
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,10 @@ struct Cli {
     std::string form(const std::string& name) {
         testsupport::writeFile(dir / "src/form.xml", "<form>주민등록표</form>");
         testsupport::writeFile(dir / "src/form.xsl", kXsl);
-        EXPECT_EQ(testsupport::run({"sh", "-c", "cd " + (dir / "src") + " && zip -qr ../f.zip . && mv ../f.zip ../" + name}), 0);
+        EXPECT_EQ(testsupport::run(
+                      {"sh", "-c",
+                       "cd " + (dir / "src") + " && zip -qr ../f.zip . && mv ../f.zip ../" + name}),
+                  0);
         return dir / name;
     }
 };
@@ -87,4 +91,95 @@ TEST(Cli, StatusesAndMessages) {
         EXPECT_NE(output.find(c.says), std::string::npos) << output;
     }
     EXPECT_FALSE(testsupport::exists(cli.dir / "x.html"));
+}
+
+namespace {
+
+// A prefix holding certificates in every place the dialog looks: the
+// registry, the NPKI folder, a class-2 set on drive C, a floppy in a: and
+// a CD in d:.
+struct CertPrefix : Cli {
+    fixtures::World world = fixtures::writeWorld(dir / "world", "1234qwer!");
+    std::string root = dir / "prefix";
+
+    CertPrefix() {
+        const std::string c = root + "/drive_c/";
+        copy(dir / "world/users/hong", c + "Program Files/NPKI/yessign/USER/cn=hong");
+        copy(dir / "world/class2", c + "OTRX/certificate/class2");
+        copy(dir / "world/users/kim", dir / "floppy/yessign/cn=kim");
+        copy(dir / "world/class2", dir / "cd/OTRX/Certificate/Class2");
+        link(dir / "floppy", root + "/dosdevices/a:");
+        link(dir / "cd", root + "/dosdevices/d:");
+        testsupport::writeFile(root + "/system.reg",
+                               "WINE REGISTRY Version 2\n\n[Software\\\\Wine\\\\Drives] 1\n"
+                               "\"a:\"=\"floppy\"\n\"d:\"=\"cdrom\"\n");
+        // kim's signing pair in the registry store, as PEM with CR LF.
+        fixtures::writeCertPem(dir / "kim.pem", world.kim.sign.cert);
+        fixtures::writeKey(dir / "kim.key", world.kim.sign.key, "", fixtures::KeyScheme::PemRsa);
+        testsupport::writeFile(
+            root + "/user.reg",
+            "WINE REGISTRY Version 2\n\n[Software\\\\SIGNGATE\\\\PKICERT\\\\Certificate\\\\"
+            "cn=kim] 1\n\"Sign\"=\"" +
+                crlf(testsupport::readFile(dir / "kim.pem")) +
+                "\"\n[Software\\\\SIGNGATE\\\\PKICERT\\\\User\\\\cn=kim\\\\PrivateKey] 1\n"
+                "\"Sign\"=\"" +
+                crlf(testsupport::readFile(dir / "kim.key")) + "\"\n");
+    }
+
+    void copy(const std::string& from, const std::string& to) {
+        ASSERT_EQ(testsupport::run({"mkdir", "-p", to}), 0);
+        ASSERT_EQ(testsupport::run({"sh", "-c", "cp -r \"$0\"/. \"$1\"", from, to}), 0);
+    }
+    void link(const std::string& target, const std::string& name) {
+        ASSERT_EQ(testsupport::run({"mkdir", "-p", root + "/dosdevices"}), 0);
+        ASSERT_EQ(testsupport::run({"ln", "-s", target, name}), 0);
+    }
+    // The PEM text as a Wine registry string: CR LF line ends, none after
+    // the last line.
+    static std::string crlf(std::string pem) {
+        while (!pem.empty() && pem.back() == '\n') {
+            pem.pop_back();
+        }
+        std::string out;
+        for (char ch : pem) {
+            out += ch == '\n' ? std::string("\\r\\n") : std::string(1, ch);
+        }
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST(Cli, CertsListsWhatEachLocationHolds) {
+    CertPrefix prefix;
+    const std::string hong = "홍길동()0001234567890123\t금융결제원\t";
+    const std::string kim = "김철수()0009876543210987\t금융결제원\t";
+    struct Case {
+        std::vector<std::string> args;
+        std::string output;
+    } cases[] = {
+        {{"certs"},
+         kim + "c:\\kvx\\cn=1\\SignCert.der\n" + hong +
+             "c:\\Program Files\\NPKI\\yessign\\user\\cn=hong\\SignCert.der\n"
+             "박영희\tTessaran\tC:\\OTRX\\certificate\\class2\\park_sig.cer\n"},
+        {{"certs", "--location", "floppy"},
+         kim + "a:\\yessign\\cn=kim\\SignCert.der\n" + kim + "a:\\yessign\\cn=kim\\SignCert.der\n"},
+        {{"certs", "--location", "cd"},
+         "박영희\tTessaran\tD:\\OTRX\\certificate\\class2\\park_sig.cer\n"},
+    };
+    for (const Case& c : cases) {
+        std::string output;
+        EXPECT_EQ(prefix.run(c.args, &output), 0) << c.args.back();
+        EXPECT_EQ(output, c.output) << c.args.back();
+    }
+    EXPECT_TRUE(testsupport::exists(prefix.root + "/drive_c/kvx/cn=1/SignPri.key"));
+}
+
+TEST(Cli, CertsWithNothingToListPrintsNothing) {
+    Cli cli;
+    std::string output = "unset";
+    EXPECT_EQ(cli.run({"certs", "--location", "floppy"}, &output), 0);
+    EXPECT_EQ(output, "");
+    EXPECT_EQ(cli.run({"certs", "--location", "tape"}), 2);
+    EXPECT_EQ(cli.run({"certs", "--location"}), 2);
 }

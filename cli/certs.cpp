@@ -1,0 +1,56 @@
+// paperlens-cli certs [--location hdd|floppy|cd]: the rows the certificate
+// dialog lists for a location, one a line: subject, TAB, issuer, TAB, the
+// signing certificate's path as the list holds it.
+#include "commands.h"
+
+#include "locations.h"
+#include "terminalprompt.h"
+
+#include <cstdio>
+
+namespace {
+
+const char kCertsUsage[] = "usage: paperlens-cli certs [--location hdd|floppy|cd]\n";
+
+}  // namespace
+
+int certs(const QStringList& args) {
+    certificates::Location location = certificates::Location::HardDisk;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString value = i + 1 < args.size() ? args[i + 1] : QString();
+        if (args[i] != QLatin1String("--location") || value.isEmpty()) {
+            std::fputs(kCertsUsage, stderr);
+            return 2;
+        }
+        ++i;
+        if (value == QLatin1String("hdd")) {
+            location = certificates::Location::HardDisk;
+        } else if (value == QLatin1String("floppy")) {
+            location = certificates::Location::Floppy;
+        } else if (value == QLatin1String("cd")) {
+            location = certificates::Location::CdRom;
+        } else {
+            std::fputs(kCertsUsage, stderr);
+            return 2;
+        }
+    }
+    platform::Prefix prefix(platform::Prefix::defaultLocation());
+    if (!prefix.ensure()) {
+        std::fprintf(stderr, "paperlens-cli: cannot make the prefix in %s\n",
+                     prefix.root().toUtf8().constData());
+        return 1;
+    }
+    prefix.attachMedia(platform::mountedMedia());
+    TerminalPrompt prompt;
+    platform::SealkitBinding sealkit(prompt);
+    certificates::MemoryGrid grid;
+    certificates::CertificateList list(grid, prefix, sealkit);
+    certificates::CertificateScans scans(list);
+    certificates::listLocation(location, scans, list);
+    for (int k = 1; k <= list.certCount; ++k) {
+        const QString line =
+            grid.text(k, 0) + u'\t' + grid.text(k, 1) + u'\t' + list.signCertPath[k] + u'\n';
+        std::fputs(line.toUtf8().constData(), stdout);
+    }
+    return 0;
+}

@@ -1,0 +1,7 @@
+// The subcommands of paperlens-cli, each taking the arguments after its
+// name and returning the exit status.
+#pragma once
+
+#include <QStringList>
+
+int certs(const QStringList& args);
