@@ -43,7 +43,7 @@ struct Nothing : platform::Prompt,
     QString input(const QString&, const QString&, const QString&) override { return QString(); }
     QString chooseFile(const QString&, const QString&) override { return QString(); }
     bool choosePrinter(QPrinter&) override { return false; }
-    void showModal() override {}
+    void showModal(shell::AppState&) override {}
 };
 
 }  // namespace

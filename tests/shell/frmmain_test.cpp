@@ -42,7 +42,7 @@ struct PdfPrinter : platform::PrinterChooser {
 };
 
 struct NoDialog : shell::UnsealDialog {
-    void showModal() override {}
+    void showModal(shell::AppState&) override {}
 };
 
 // Waits until the view has loaded a page, at most 30 s.

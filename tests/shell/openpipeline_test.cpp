@@ -32,7 +32,8 @@ struct FakeDialog : shell::UnsealDialog {
     shell::AppState* state = nullptr;
     bool unseal = false;
     int shows = 0;
-    void showModal() override {
+    void showModal(shell::AppState& shown) override {
+        EXPECT_EQ(&shown, state);
         ++shows;
         if (unseal) {
             state->UnsealSucceeded = shell::kTrue;

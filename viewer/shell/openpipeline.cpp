@@ -48,7 +48,7 @@ void OpenPipeline::openChosen(const QString& file) {
     findFormMembers(state.DataFolder, state, shell_.prefix);
     if (documentExtension_ == QLatin1String("kvx")) {
         state.UnsealSucceeded = kFalse;
-        shell_.dialog.showModal();
+        shell_.dialog.showModal(state);
     } else {
         state.UnsealSucceeded = kTrue;
     }

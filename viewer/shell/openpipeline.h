@@ -17,12 +17,13 @@ public:
     virtual void navigate(const QString& hostPath) = 0;
 };
 
-// The certificate dialog as the pipeline sees it: shown modally, it sets
+// The certificate dialog as the pipeline sees it: shown modally, it unseals
+// the member state names in state's working folder and sets
 // UnsealSucceeded when the document may be shown.
 class UnsealDialog {
 public:
     virtual ~UnsealDialog() = default;
-    virtual void showModal() = 0;
+    virtual void showModal(AppState& state) = 0;
 };
 
 struct Shell {
