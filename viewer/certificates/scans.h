@@ -61,6 +61,8 @@ class CertificateScans {
 public:
     explicit CertificateScans(CertificateList& list);
 
+    CertificateList& list() const { return list_; }
+
     // The subfolders of a folder path ending in "\", each name followed by
     // "\", in the volume's order; hidden folders are not listed. Nothing
     // when the drive has no disk or the folder cannot be read; a folder

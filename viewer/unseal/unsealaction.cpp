@@ -1,0 +1,117 @@
+#include "unsealaction.h"
+
+#include "resources.h"
+#include "toolkiterrors.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace unseal {
+
+namespace {
+
+using Binding = platform::SealkitBinding;
+
+// A text argument for the library, wiped when it goes.
+class LibraryText {
+public:
+    explicit LibraryText(const QString& text) : bytes_(text.toUtf8()) {}
+    ~LibraryText() { bytes_.fill('\0'); }
+    LibraryText(const LibraryText&) = delete;
+    LibraryText& operator=(const LibraryText&) = delete;
+    const char* get() const { return bytes_.constData(); }
+
+private:
+    QByteArray bytes_;
+};
+
+}  // namespace
+
+UnsealAction::UnsealAction(certificates::CertificateScans& scans, platform::Prompt& prompt,
+                           platform::SealkitBinding& sealkit)
+    : scans_(scans), prompt_(prompt), sealkit_(sealkit) {}
+
+void UnsealAction::tell(const QString& text) {
+    prompt_.message(text, platform::kProgramTitle, platform::Icon::None, platform::Buttons::Ok);
+}
+
+bool UnsealAction::confirm(shell::AppState& state, int row, const QString& password) {
+    const certificates::CertificateList& list = scans_.list();
+    const platform::Prefix& prefix = list.prefix;
+    if (list.certCount == 0) {
+        tell(kNoCertificate);
+        return false;
+    }
+    if (password.isEmpty()) {
+        tell(kNoPassword);
+        return false;
+    }
+    // Row 0 is the header row; only rows of listed entries have slots.
+    const int r = row >= 1 && row <= list.certCount ? row : 1;
+    const bool government = list.govCertFlag[r] != 0;
+    const QString signCert = prefix.hostPath(list.signCertPath[r]);
+    const QString signKey = prefix.hostPath(list.signKeyPath[r]);
+    const QString documentPath = prefix.hostPath(state.DataFolder + state.XmlFileName);
+    const QString signedDataPath = prefix.hostPath(state.DataFolder + QStringLiteral("sig.dec"));
+    if (government && (!QFileInfo(signCert).isFile() || !QFileInfo(signKey).isFile())) {
+        tell(kNoEncryptionCertificate);
+        return false;
+    }
+    const auto decrypt = sealkit_.function<Binding::DecryptFile>("decypt_File", Binding::Report::Always);
+    if (decrypt == nullptr) {
+        return false;
+    }
+    const QString decryptKey = government ? prefix.hostPath(list.kmKeyPath[r]) : signKey;
+    int32_t status = 0;
+    {
+        const LibraryText secret(password);
+        status = decrypt(QFile::encodeName(signedDataPath).constData(),
+                         QFile::encodeName(documentPath).constData(),
+                         QFile::encodeName(decryptKey).constData(), secret.get());
+    }
+    if (status != 0) {
+        showToolkitError(prompt_, kDecryptPrefix, QString::number(status));
+        return false;
+    }
+    const auto verify =
+        sealkit_.function<Binding::VerifySigFile>("verifySig_File", Binding::Report::Always);
+    if (verify == nullptr) {
+        return false;
+    }
+    const QString configuration = platform::trustConfiguration(
+        prefix.applicationFolder(),
+        government ? QStringLiteral("otrxconf.ini") : QStringLiteral("npkiconf.ini"));
+    {
+        const LibraryText secret(password);
+        status = verify(QFile::encodeName(documentPath).constData(),
+                        QFile::encodeName(signedDataPath).constData(),
+                        QFile::encodeName(signKey).constData(),
+                        QFile::encodeName(signCert).constData(), secret.get(),
+                        QFile::encodeName(configuration).constData());
+    }
+    if (status != 0) {
+        showToolkitError(prompt_, kVerifyPrefix, QString::number(status));
+        return false;
+    }
+    state.UnsealSucceeded = shell::kTrue;
+    clearCerts();
+    return true;
+}
+
+void UnsealAction::clearCerts() {
+    const platform::Prefix& prefix = scans_.list().prefix;
+    const auto folders = scans_.getDirectoryList(kExportFolder);
+    if (!folders) {
+        return;
+    }
+    for (const QString& folder : *folders) {
+        for (const QString& name : {QStringLiteral("\\SignCert.der"), QStringLiteral("\\SignPri.key")}) {
+            const QString file = prefix.hostPath(kExportFolder + folder + name);
+            if (QFileInfo(file).isFile() && !QFile::remove(file)) {
+                return;
+            }
+        }
+    }
+}
+
+}  // namespace unseal
