@@ -1,4 +1,5 @@
 // Paperlens: the viewer of sealed forms.
+#include "dialoghost.h"
 #include "frmmain.h"
 #include "qtseams.h"
 
@@ -11,10 +12,6 @@
 #include <cstdio>
 
 namespace {
-
-struct NoDialog : shell::UnsealDialog {
-    void showModal() override {}
-};
 
 // The start page ships with the program: share/paperlens beside bin/, or
 // the source tree's resources for a build.
@@ -50,7 +47,9 @@ int main(int argc, char** argv) {
     platform::QtPrompt prompt;
     platform::QtFileChooser chooser;
     platform::QtPrinterChooser printers;
-    NoDialog dialog;
+    prefix.attachMedia(platform::mountedMedia());
+    platform::SealkitBinding sealkit(prompt);
+    unseal::DialogHost dialog({prefix, prompt, sealkit});
     shell::frmMain window({prefix, prompt, chooser, printers, dialog, startPage()});
     window.show();
     return app.exec();

@@ -1,0 +1,369 @@
+// The certificate dialog offscreen: its list, its buttons and keys, the
+// confirm action's messages, and an issued document opened end to end.
+#include "dialoghost.h"
+#include "frmmain.h"
+#include "scriptedprompt.h"
+#include "unsealaction.h"
+#include "unsealworld.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include <functional>
+#include <unistd.h>
+
+using unsealtest::kPassword;
+using unsealtest::q;
+using unsealtest::UnsealWorld;
+
+namespace {
+
+using Script = std::function<void(unseal::frmDec&)>;
+
+struct Session {
+    UnsealWorld world;
+    platform::Prefix prefix{q(world.root)};
+    testsupport::ScriptedPrompt prompt;
+    platform::SealkitBinding sealkit;
+    unseal::DialogHost host{{prefix, prompt, sealkit}};
+    shell::AppState state;
+
+    explicit Session(bool certificates = true, const char* library = SEALKIT_LIBRARY)
+        : world(certificates), sealkit(prompt, QString::fromUtf8(library)) {
+        EXPECT_TRUE(prefix.ensure());
+    }
+
+    // Extracts a document's members into the working folder, as the open
+    // pipeline does before it shows the dialog.
+    void extract(const std::string& document) {
+        UnsealWorld::sh("rm -rf '" + world.app + "/data' && mkdir -p '" + world.app +
+                        "/data' && cd '" + world.app + "/data' && unzip -q '" + document + "'");
+        state.DataFolder = q(world.app) + QStringLiteral("\\data\\");
+        state.XmlFileName = QStringLiteral("form.xml");
+        state.XslFileName = QStringLiteral("form.xsl");
+        state.UnsealSucceeded = shell::kFalse;
+    }
+
+    // Shows the dialog and runs `script` in it; a dialog still shown at the
+    // end is cancelled.
+    void show(const Script& script) {
+        QTimer::singleShot(0, [&] {
+            unseal::frmDec* dialog = host.dialog();
+            ASSERT_NE(dialog, nullptr);
+            ASSERT_TRUE(dialog->isVisible());
+            script(*dialog);
+            if (host.dialog() != nullptr && host.dialog()->isVisible() &&
+                !host.dialog()->unloaded()) {
+                click(*host.dialog(), "cancelButton");
+            }
+        });
+        host.showModal(state);
+    }
+
+    std::vector<std::string> rows() {
+        std::vector<std::string> out;
+        unseal::frmDec* dialog = host.dialog();
+        const auto& list = dialog->certificateList();
+        for (int k = 1; k <= list.certCount; ++k) {
+            out.push_back((list.certGrid.text(k, 0) + u'|' + list.signCertPath[k]).toStdString());
+        }
+        return out;
+    }
+
+    static void click(unseal::frmDec& dialog, const char* name) {
+        auto* button = dialog.findChild<QPushButton*>(QLatin1String(name));
+        ASSERT_NE(button, nullptr) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    static QLineEdit* box(unseal::frmDec& dialog, const char* name) {
+        return dialog.findChild<QLineEdit*>(QLatin1String(name));
+    }
+    static QTableWidget* grid(unseal::frmDec& dialog) {
+        return dialog.findChild<QTableWidget*>(QStringLiteral("certGrid"));
+    }
+    static void clickRow(unseal::frmDec& dialog, int row, int column = 0) {
+        QTableWidget* table = grid(dialog);
+        const QRect cell = table->visualItemRect(table->item(row, column));
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    static void type(unseal::frmDec& dialog, const char* name, const QString& text) {
+        QLineEdit* edit = box(dialog, name);
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+
+    QString lastMessage() const {
+        return prompt.shown.empty() ? QString() : prompt.shown.back().text;
+    }
+};
+
+const std::string kHong = "홍길동()0001234567890123";
+const std::string kKim = "김철수()0009876543210987";
+
+}  // namespace
+
+TEST(CertificateDialog, LoadsTheHardDiskCertificatesAndLaysOutItsControls) {
+    Session s;
+    s.show([&](unseal::frmDec& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Norvale 발급서식 뷰어"));
+        EXPECT_EQ(d.size(), QSize(346, 370));
+        EXPECT_EQ(s.rows(), (std::vector<std::string>{
+                                kKim + "|c:\\kvx\\cn=1\\SignCert.der",
+                                kHong + "|c:\\Program Files\\NPKI\\yessign\\user\\cn=hong\\SignCert.der",
+                                "박영희|C:\\OTRX\\certificate\\class2\\park_sig.cer"}));
+        QTableWidget* table = Session::grid(d);
+        EXPECT_EQ(table->geometry(), QRect(8, 24, 313, 89));
+        EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("사용자"));
+        EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("발급자"));
+        EXPECT_EQ(table->columnWidth(0), 2348 / 15);
+        EXPECT_FALSE(Session::box(d, "smartPasswd")->isEnabled());
+        EXPECT_EQ(d.smartPasswdColour(), unseal::kInactiveBorderColour);
+        EXPECT_EQ(Session::box(d, "passwd")->echoMode(), QLineEdit::Password);
+        struct Control {
+            const char* name;
+            QString tooltip;
+        } buttons[] = {{"hdd", QStringLiteral("HDD에서 읽기")},
+                       {"floppy", QStringLiteral("플로피에서 읽기")},
+                       {"cdKey", QStringLiteral("씨디 키")},
+                       {"smartCard", QStringLiteral("스마트카드")}};
+        for (const Control& c : buttons) {
+            auto* button = d.findChild<QPushButton*>(QLatin1String(c.name));
+            ASSERT_NE(button, nullptr) << c.name;
+            EXPECT_EQ(button->toolTip(), c.tooltip);
+            EXPECT_EQ(button->iconSize(), QSize(30, 30));
+            EXPECT_FALSE(button->autoDefault() || button->isDefault());
+        }
+        // A click in a data row highlights both of its cells.
+        Session::clickRow(d, 2, 1);
+        EXPECT_TRUE(table->item(2, 0)->isSelected() && table->item(2, 1)->isSelected());
+        // Escape does not cancel, Enter outside the password box confirms
+        // nothing.
+        QTest::keyClick(&d, Qt::Key_Escape);
+        QTest::keyClick(Session::grid(d), Qt::Key_Return);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_TRUE(s.prompt.shown.empty());
+    });
+}
+
+TEST(CertificateDialog, WrongPasswordKeepsTheDialogAndTheRightOneUnseals) {
+    Session s;
+    s.extract(s.world.document("hong.kvx", s.world.world + "/users/hong/SignCert.der"));
+    s.show([&](unseal::frmDec& d) {
+        Session::clickRow(d, 2);
+        Session::type(d, "passwd", QStringLiteral("wrong"));
+        Session::click(d, "confirmButton");
+        EXPECT_EQ(s.lastMessage(), QStringLiteral("복호화에러 [70018] 인증서 비밀번호가 틀립니다.!!!"));
+        EXPECT_EQ(s.prompt.shown.back().icon, platform::Icon::None);
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(Session::grid(d)->currentRow(), 2);
+        Session::type(d, "passwd", QString::fromUtf8(kPassword));
+        QTest::keyClick(Session::box(d, "passwd"), Qt::Key_Return);
+    });
+    EXPECT_EQ(s.prompt.shown.size(), 1u);
+    EXPECT_EQ(s.state.UnsealSucceeded, shell::kTrue);
+    EXPECT_EQ(s.host.dialog(), nullptr);
+    EXPECT_EQ(testsupport::readFile(s.world.app + "/data/form.xml"), unsealtest::formXml());
+    // The registry export's key files are gone, its folders stay.
+    const std::string kvx = s.world.root + "/drive_c/kvx/cn=1";
+    EXPECT_TRUE(QDir(q(kvx)).exists());
+    EXPECT_FALSE(testsupport::exists(kvx + "/SignCert.der"));
+    EXPECT_FALSE(testsupport::exists(kvx + "/SignPri.key"));
+}
+
+TEST(CertificateDialog, ClassTwoEntriesUnsealWithTheirEncryptionKey) {
+    Session s;
+    s.extract(s.world.document("park.kvx", s.world.world + "/class2/park_env.cer", true));
+    s.show([&](unseal::frmDec& d) {
+        Session::clickRow(d, 3);
+        Session::type(d, "passwd", QString::fromUtf8(kPassword));
+        Session::click(d, "confirmButton");
+    });
+    EXPECT_TRUE(s.prompt.shown.empty()) << s.lastMessage().toStdString();
+    EXPECT_EQ(s.state.UnsealSucceeded, shell::kTrue);
+}
+
+TEST(CertificateDialog, ConfirmTellsWhatIsMissing) {
+    struct Case {
+        const char* what;
+        bool certificates;
+        const char* password;
+        bool removeClassTwoKey;
+        QString message;
+    } cases[] = {
+        {"no certificate", false, "typed", false, unseal::kNoCertificate},
+        {"empty password", true, "", false, unseal::kNoPassword},
+        {"class-2 files gone", true, "typed", true, unseal::kNoEncryptionCertificate},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Session s(c.certificates);
+        s.extract(s.world.document("hong.kvx", s.world.world + "/users/hong/SignCert.der"));
+        s.show([&](unseal::frmDec& d) {
+            if (c.removeClassTwoKey) {
+                Session::clickRow(d, 3);
+                QFile::remove(q(s.world.root + "/drive_c/OTRX/certificate/class2/park_sig.key"));
+            }
+            Session::type(d, "passwd", QString::fromUtf8(c.password));
+            QTest::keyClick(Session::box(d, "passwd"), Qt::Key_Return);
+            EXPECT_TRUE(d.isVisible());
+        });
+        ASSERT_EQ(s.prompt.shown.size(), 1u);
+        EXPECT_EQ(s.prompt.shown[0].text, c.message);
+        EXPECT_EQ(s.prompt.shown[0].caption, platform::kProgramTitle);
+        EXPECT_EQ(s.prompt.shown[0].icon, platform::Icon::None);
+        EXPECT_EQ(s.state.UnsealSucceeded, shell::kFalse);
+    }
+    EXPECT_EQ(unseal::kNoCertificate,
+              QStringLiteral("공인 기관에서 발급된 인증서가 없습니다. \r\n[방문] 수령이 아닌 "
+                             "경우에는 \r\n공인 인증서를 발급 받아 신청하셔야 합니다."));
+}
+
+TEST(CertificateDialog, CancelKeepsTheListAndPasswordsUntilTheCloseBox) {
+    Session s;
+    s.show([&](unseal::frmDec& d) {
+        Session::clickRow(d, 3);
+        Session::type(d, "passwd", QStringLiteral("typed"));
+        Session::click(d, "smartCard");
+        Session::type(d, "smartPasswd", QStringLiteral("1111"));
+        EXPECT_EQ(d.smartPasswdColour(), unseal::kWindowBackgroundColour);
+        Session::click(d, "hdd");  // greys the PIN box again, keeps the PIN
+        EXPECT_FALSE(Session::box(d, "smartPasswd")->isEnabled());
+        EXPECT_EQ(d.smartPasswdColour(), unseal::kInactiveBorderColour);
+        EXPECT_EQ(Session::box(d, "smartPasswd")->text(), QStringLiteral("1111"));
+        Session::clickRow(d, 3);
+        Session::click(d, "cancelButton");
+    });
+    EXPECT_EQ(s.state.UnsealSucceeded, shell::kFalse);
+    ASSERT_NE(s.host.dialog(), nullptr);
+    // A certificate added now is not listed until a location is chosen.
+    UnsealWorld::sh("cp -r '" + s.world.world + "/users/kim' '" + s.world.root +
+                    "/drive_c/pkicert/cn=kim' 2>/dev/null || (mkdir -p '" + s.world.root +
+                    "/drive_c/pkicert' && cp -r '" + s.world.world + "/users/kim' '" +
+                    s.world.root + "/drive_c/pkicert/cn=kim')");
+    s.show([&](unseal::frmDec& d) {
+        EXPECT_EQ(s.rows().size(), 3u);
+        EXPECT_EQ(Session::grid(d)->currentRow(), 3);
+        EXPECT_EQ(Session::box(d, "passwd")->text(), QStringLiteral("typed"));
+        d.close();  // the close box unloads the dialog
+    });
+    EXPECT_EQ(s.host.dialog(), nullptr);
+    EXPECT_EQ(s.state.UnsealSucceeded, shell::kFalse);
+    s.show([&](unseal::frmDec& d) {
+        EXPECT_EQ(s.rows().size(), 4u);
+        EXPECT_EQ(Session::box(d, "passwd")->text(), QString());
+    });
+    EXPECT_TRUE(s.prompt.shown.empty());
+}
+
+TEST(CertificateDialog, UnlistedStatusesShowNothingAndAMissingFunctionIsReported) {
+    struct Case {
+        const char* status;
+        QString message;
+    } cases[] = {
+        {"12345", QString()},
+        {"-1", QString()},
+        {"0", QStringLiteral("Sealkit 라이브러리에 verifySig_File 함수가 없습니다.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.status);
+        ::setenv("SEALKIT_STUB_DECRYPT", c.status, 1);
+        Session s(true, SEALKIT_STUB);
+        s.extract(s.world.document("hong.kvx", s.world.world + "/users/hong/SignCert.der"));
+        s.show([&](unseal::frmDec& d) {
+            Session::type(d, "passwd", QStringLiteral("typed"));
+            Session::click(d, "confirmButton");
+            EXPECT_TRUE(d.isVisible());
+        });
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(s.prompt.shown.empty()) << s.lastMessage().toStdString();
+        } else {
+            ASSERT_EQ(s.prompt.shown.size(), 1u);
+            EXPECT_TRUE(s.prompt.shown[0].text.startsWith(c.message)) << s.lastMessage().toStdString();
+        }
+        EXPECT_EQ(s.state.UnsealSucceeded, shell::kFalse);
+    }
+    ::unsetenv("SEALKIT_STUB_DECRYPT");
+}
+
+namespace {
+
+struct GivenFile : platform::FileChooser {
+    QString next;
+    QString chooseFile(const QString&, const QString&) override { return next; }
+};
+struct NoPrinter : platform::PrinterChooser {
+    bool choosePrinter(QPrinter&) override { return false; }
+};
+
+bool waitForLoad(QWebEngineView* view) {
+    QSignalSpy spy(view, &QWebEngineView::loadFinished);
+    return spy.wait(30000) && spy.first().first().toBool();
+}
+
+QString pageText(QWebEngineView* view) {
+    QString shown;
+    bool done = false;
+    view->page()->toPlainText([&](const QString& t) {
+        shown = t;
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i) {
+        QTest::qWait(10);
+    }
+    return shown;
+}
+
+}  // namespace
+
+TEST(CertificateDialog, AnIssuedDocumentOpensInTheWindow) {
+    Session s;
+    testsupport::TempDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+    GivenFile chooser;
+    NoPrinter printers;
+    testsupport::writeFile(s.world.dir / "loading.html", "<html><body>start</body></html>");
+    shell::frmMain window({s.prefix, s.prompt, chooser, printers, s.host,
+                           q(s.world.dir / "loading.html")});
+    window.show();
+    ASSERT_TRUE(waitForLoad(window.webView()));
+    chooser.next = q(s.world.document("hong.kvx", s.world.world + "/users/hong/SignCert.der"));
+    QTimer::singleShot(0, [&] {
+        unseal::frmDec* d = s.host.dialog();
+        ASSERT_NE(d, nullptr);
+        Session::clickRow(*d, 2);
+        Session::type(*d, "passwd", QString::fromUtf8(kPassword));
+        Session::click(*d, "confirmButton");
+    });
+    window.findChild<QAction*>(QStringLiteral("mnuFileOpen"))->trigger();
+    ASSERT_TRUE(waitForLoad(window.webView()));
+    EXPECT_EQ(window.webView()->url(), QUrl::fromLocalFile(q(s.world.app + "/temp.html")));
+    EXPECT_TRUE(pageText(window.webView()).contains(QStringLiteral("주민등록표 등본")));
+    EXPECT_TRUE(s.prompt.shown.empty()) << s.lastMessage().toStdString();
+    EXPECT_FALSE(testsupport::exists(s.world.app + "/data"));
+    EXPECT_FALSE(testsupport::exists(s.world.root + "/drive_c/kvx/cn=1/SignPri.key"));
+    EXPECT_TRUE(QDir(q(s.world.root + "/drive_c/kvx/cn=1")).exists());
+}
+
+int main(int argc, char** argv) {
+    if (::geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    testsupport::TempDir runtime;
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.path()));
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,104 @@
+// A prefix with certificates in three places (the registry, the NPKI
+// folder, a class-2 set on drive C), trust configurations in the
+// workspace, and issued documents made with openssl cms and zip.
+#pragma once
+
+#include "fixtures.h"
+#include "testsupport.h"
+
+#include <QString>
+
+#include <cstdlib>
+#include <string>
+
+namespace unsealtest {
+
+constexpr const char* kPassword = "1234qwer!";
+
+inline QString q(const std::string& s) { return QString::fromStdString(s); }
+
+// The form every document holds, with Korean text.
+inline std::string formXml() {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<form><title>주민등록표 등본</title>"
+           "<name>홍길동</name></form>\n";
+}
+
+inline const char kFormXsl[] =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><html><body>"
+    "<h1><xsl:value-of select=\"form/title\"/></h1><p><xsl:value-of select=\"form/name\"/></p>"
+    "</body></html></xsl:template></xsl:stylesheet>";
+
+struct UnsealWorld {
+    testsupport::TempDir dir;
+    std::string world = dir / "world";
+    fixtures::World w = fixtures::writeWorld(world, kPassword);
+    std::string root = dir / "prefix";
+    std::string app = root + "/workspace";
+
+    // `certificates`: put hong, the registry entry for kim and park's
+    // class-2 set into the prefix.
+    explicit UnsealWorld(bool certificates = true) {
+        const std::string home = dir / "home";
+        sh("mkdir -p '" + home + "' '" + app + "' && chmod 700 '" + root + "' '" + app + "'");
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("PAPERLENS_PREFIX", root.c_str(), 1);
+        sh("cp -r '" + world + "/pki' '" + world + "/npkiconf.ini' '" + world + "/otrxconf.ini' '" +
+           app + "/'");
+        if (!certificates) {
+            return;
+        }
+        const std::string c = root + "/drive_c/";
+        sh("mkdir -p '" + c + "Program Files/NPKI/yessign/USER' '" + c +
+           "OTRX/certificate/class2' && cp -r '" + world + "/users/hong' '" + c +
+           "Program Files/NPKI/yessign/USER/cn=hong' && cp '" + world + "/class2/'* '" + c +
+           "OTRX/certificate/class2/'");
+        fixtures::writeCertPem(dir / "kim.pem", w.kim.sign.cert);
+        fixtures::writeKey(dir / "kim.key", w.kim.sign.key, "", fixtures::KeyScheme::PemRsa);
+        testsupport::writeFile(
+            root + "/user.reg",
+            "WINE REGISTRY Version 2\n\n[Software\\\\SIGNGATE\\\\PKICERT\\\\Certificate\\\\"
+            "cn=kim] 1\n\"Sign\"=\"" + crlf(testsupport::readFile(dir / "kim.pem")) +
+                "\"\n[Software\\\\SIGNGATE\\\\PKICERT\\\\User\\\\cn=kim\\\\PrivateKey] 1\n"
+                "\"Sign\"=\"" + crlf(testsupport::readFile(dir / "kim.key")) + "\"\n");
+    }
+
+    static void sh(const std::string& script) {
+        if (testsupport::run({"sh", "-c", script}) != 0) {
+            throw std::runtime_error("failed: " + script);
+        }
+    }
+
+    static std::string crlf(std::string pem) {
+        while (!pem.empty() && pem.back() == '\n') {
+            pem.pop_back();
+        }
+        std::string out;
+        for (char ch : pem) {
+            out += ch == '\n' ? std::string("\\r\\n") : std::string(1, ch);
+        }
+        return out;
+    }
+
+    // An issued document made by the peer: openssl cms -sign, then
+    // -encrypt to `recipientCert`, zipped with the XSL. `government` signs
+    // with the government hierarchy's signer.
+    std::string document(const std::string& name, const std::string& recipientCert,
+                         bool government = false) {
+        const std::string work = dir / ("doc-" + name);
+        const std::string signer = world + (government ? "/issuer/gov-signer" : "/issuer/signer");
+        sh("mkdir -p '" + work + "/zip'");
+        testsupport::writeFile(work + "/form.xml", formXml());
+        testsupport::writeFile(work + "/zip/form.xsl", kFormXsl);
+        sh("cd '" + work + "' && openssl x509 -inform DER -in '" + signer +
+           ".der' -out signer.pem && openssl x509 -inform DER -in '" + recipientCert +
+           "' -out to.pem && openssl cms -sign -binary -nodetach -md sha256 -in form.xml "
+           "-signer signer.pem -inkey '" + signer +
+           ".key' -outform DER -out signed.der && openssl cms -encrypt -binary -aes256 "
+           "-in signed.der -outform DER -out zip/form.xml to.pem && cd zip && zip -q ../" + name +
+           " form.xml form.xsl");
+        return work + "/" + name;
+    }
+};
+
+}  // namespace unsealtest
