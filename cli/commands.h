@@ -5,3 +5,5 @@
 #include <QStringList>
 
 int certs(const QStringList& args);
+int seal(const QStringList& args);
+int receipt(const QStringList& args);

@@ -5,6 +5,7 @@
 // Exit status: 0 when the page was written, 1 when the document cannot be
 // shown (the reason goes to standard error), 2 for a usage error.
 #include "commands.h"
+#include "givencertificate.h"
 #include "openpipeline.h"
 #include "terminalprompt.h"
 
@@ -16,19 +17,29 @@
 #include <QSaveFile>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
 const char kUsage[] =
-    "usage: paperlens-cli open FILE [--out PAGE.html] [--pdf PAGE.pdf]\n"
+    "usage: paperlens-cli open FILE [--cert PATH (--password-stdin | --password-file F)]\n"
+    "                          [--out PAGE.html] [--pdf PAGE.pdf]\n"
     "       paperlens-cli certs [--location hdd|floppy|cd]\n"
+    "       paperlens-cli seal --xml F --xsl F --signer-key K --signer-cert C\n"
+    "                          --recipient-cert R --conf CONF -o OUT.kvx\n"
+    "       paperlens-cli receipt --xml F --xsl F -o OUT.rcp\n"
     "\n"
-    "Opens a sealed form (.rcp receipt) as the viewer does: extracts it,\n"
+    "Opens a sealed form (.rcp receipt, .kvx issued document) as the viewer\n"
+    "does: extracts it, unseals an issued document with the certificate\n"
+    "--cert names (a certificate folder or a class-2 _sig.cer file) and its\n"
+    "password (first line of standard input or of F),\n"
     "transforms its XML with its XSL and writes the page, exactly as the\n"
     "viewer writes it (FF FE, then UTF-16LE), to PAGE.html; --pdf prints\n"
     "the rendered page to PAGE.pdf through the web engine, offscreen.\n"
     "certs prints the certificates the certificate dialog lists for a\n"
     "location: subject, TAB, issuer, TAB, signing certificate path.\n"
+    "seal signs the XML, envelopes it to the recipient and zips it with the\n"
+    "XSL (signer key password on standard input); receipt zips them plain.\n"
     "Messages go to standard error. Exit status: 0 page written, 1 the\n"
     "document cannot be shown, 2 usage error.\n"
     "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n";
@@ -46,11 +57,6 @@ struct GivenFile : platform::FileChooser {
 struct PageSink : shell::WebView {
     QString shown;
     void navigate(const QString& hostPath) override { shown = hostPath; }
-};
-
-// No certificate dialog yet: an issued document is not unsealed.
-struct NoDialog : shell::UnsealDialog {
-    void showModal() override {}
 };
 
 bool copyPage(const QString& from, const QString& to) {
@@ -74,23 +80,59 @@ bool printPdf(const QString& page, const QString& pdf) {
            printPdfFunction(page.toUtf8().constData(), pdf.toUtf8().constData()) == 0;
 }
 
+// The first line of a file, or of standard input when `file` is empty.
+std::optional<QString> readPassword(const QString& file) {
+    QFile in;
+    const bool opened = file.isEmpty() ? in.open(stdin, QIODevice::ReadOnly)
+                                       : (in.setFileName(file), in.open(QIODevice::ReadOnly));
+    if (!opened) {
+        return std::nullopt;
+    }
+    QByteArray line = in.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r')) {
+        line.chop(1);
+    }
+    QString password = QString::fromUtf8(line);
+    line.fill('\0');
+    return password;
+}
+
 int open(const QStringList& args) {
     QString file;
     QString out;
     QString pdf;
+    QString cert;
+    QString passwordFile;
+    bool passwordStdin = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
             out = args[++i];
         } else if (args[i] == QLatin1String("--pdf") && i + 1 < args.size()) {
             pdf = args[++i];
+        } else if (args[i] == QLatin1String("--cert") && i + 1 < args.size()) {
+            cert = QFileInfo(args[++i]).absoluteFilePath();
+        } else if (args[i] == QLatin1String("--password-file") && i + 1 < args.size()) {
+            passwordFile = args[++i];
+        } else if (args[i] == QLatin1String("--password-stdin")) {
+            passwordStdin = true;
         } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
             file = args[i];
         } else {
             return usage(2);
         }
     }
-    if (file.isEmpty()) {
+    if (file.isEmpty() || (passwordStdin && !passwordFile.isEmpty())) {
         return usage(2);
+    }
+    QString password;
+    if (passwordStdin || !passwordFile.isEmpty()) {
+        const auto read = readPassword(passwordFile);
+        if (!read) {
+            std::fprintf(stderr, "paperlens-cli: cannot read the password from %s\n",
+                         passwordStdin ? "standard input" : passwordFile.toUtf8().constData());
+            return 1;
+        }
+        password = *read;
     }
     platform::Prefix prefix(platform::Prefix::defaultLocation());
     if (!prefix.ensure()) {
@@ -103,7 +145,9 @@ int open(const QStringList& args) {
     GivenFile chooser;
     chooser.file = QFileInfo(file).absoluteFilePath();
     PageSink view;
-    NoDialog dialog;
+    platform::SealkitBinding sealkit(prompt);
+    GivenCertificate dialog(prefix, prompt, sealkit, cert, password);
+    password.fill(u'\0');
     modUnzip32 unzip(prompt, prefix);
     shell::OpenPipeline pipeline({state, prefix, prompt, chooser, view, dialog, unzip, QString()});
     pipeline.mnuFileOpen();
@@ -144,6 +188,12 @@ int run(int, char**) {
     }
     if (args[0] == QLatin1String("certs")) {
         return certs(args.mid(1));
+    }
+    if (args[0] == QLatin1String("seal")) {
+        return seal(args.mid(1));
+    }
+    if (args[0] == QLatin1String("receipt")) {
+        return receipt(args.mid(1));
     }
     return usage(2);
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstdio>
 #include <cstdlib>
 
 using testsupport::TempDir;
@@ -182,4 +183,124 @@ TEST(Cli, CertsWithNothingToListPrintsNothing) {
     EXPECT_EQ(output, "");
     EXPECT_EQ(cli.run({"certs", "--location", "tape"}), 2);
     EXPECT_EQ(cli.run({"certs", "--location"}), 2);
+}
+
+namespace {
+
+struct SealWorld : Cli {
+    fixtures::World world = fixtures::writeWorld(dir / "world", "1234qwer!");
+    std::string w = dir / "world";
+
+    SealWorld() {
+        testsupport::writeFile(dir / "src/form.xml",
+                               "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<form>주민등록표 "
+                               "등본</form>\n");
+        testsupport::writeFile(dir / "src/form.xsl", kXsl);
+        // The workspace's own trust configurations.
+        EXPECT_EQ(testsupport::run({"sh", "-c",
+                                    "mkdir -p \"$1/prefix/workspace\" && cp -r \"$0/pki\" "
+                                    "\"$0/npkiconf.ini\" \"$0/otrxconf.ini\" \"$1/prefix/workspace/\"",
+                                    w, dir.path()}),
+                  0);
+    }
+    int seal(const std::string& out, const std::string& recipient, bool government = false) {
+        const std::string signer = w + (government ? "/issuer/gov-signer" : "/issuer/signer");
+        return testsupport::run({PAPERLENS_CLI, "seal", "--xml", dir / "src/form.xml", "--xsl",
+                                 dir / "src/form.xsl", "--signer-key", signer + ".key",
+                                 "--signer-cert", signer + ".der", "--recipient-cert", recipient,
+                                 "--conf", w + (government ? "/otrxconf.ini" : "/npkiconf.ini"),
+                                 "-o", out},
+                                "\n");
+    }
+    int open(const std::vector<std::string>& args, const std::string& password,
+             std::string* output) {
+        std::vector<std::string> argv{PAPERLENS_CLI, "open"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return testsupport::run(argv, password, output);
+    }
+};
+
+}  // namespace
+
+TEST(Cli, SealedDocumentsOpenWithOpensslAndReceiptsHoldPlainMembers) {
+    SealWorld s;
+    const std::string kvx = s.dir / "out/doc.kvx";
+    ASSERT_EQ(testsupport::run({"mkdir", "-p", s.dir / "out/x"}), 0);
+    ASSERT_EQ(s.seal(kvx, s.w + "/users/hong/SignCert.der"), 0);
+    fixtures::writeKey(s.dir / "out/hong.key", s.world.hong.sign.key, "", fixtures::KeyScheme::PemPkcs8);
+    fixtures::writeCertPem(s.dir / "out/hong.pem", s.world.hong.sign.cert);
+    fixtures::writeCertPem(s.dir / "out/root.pem", s.world.root.cert);
+    fixtures::writeCertPem(s.dir / "out/ca.pem", s.world.ca.cert);
+    testsupport::writeFile(s.dir / "out/chain.pem", testsupport::readFile(s.dir / "out/root.pem") +
+                                                        testsupport::readFile(s.dir / "out/ca.pem"));
+    std::string listing;
+    ASSERT_EQ(testsupport::run({"unzip", "-Z1", kvx}, {}, &listing), 0);
+    EXPECT_EQ(listing, "form.xml\nform.xsl\n");
+    const std::string x = s.dir / "out/x";
+    ASSERT_EQ(testsupport::run({"unzip", "-q", "-d", x, kvx}), 0);
+    EXPECT_EQ(testsupport::readFile(x + "/form.xsl"), kXsl);
+    ASSERT_EQ(testsupport::run({"openssl", "cms", "-decrypt", "-provider", "legacy", "-provider",
+                                "default", "-binary", "-inform", "DER", "-in", x + "/form.xml",
+                                "-inkey", s.dir / "out/hong.key", "-recip", s.dir / "out/hong.pem",
+                                "-out", x + "/signed.der"}),
+              0);
+    ASSERT_EQ(testsupport::run({"openssl", "cms", "-verify", "-binary", "-inform", "DER", "-in",
+                                x + "/signed.der", "-CAfile", s.dir / "out/chain.pem", "-out",
+                                x + "/content"}),
+              0);
+    EXPECT_EQ(testsupport::readFile(x + "/content"), testsupport::readFile(s.dir / "src/form.xml"));
+
+    const std::string rcp = s.dir / "out/r.rcp";
+    ASSERT_EQ(s.run({"receipt", "--xml", s.dir / "src/form.xml", "--xsl", s.dir / "src/form.xsl",
+                     "-o", rcp}),
+              0);
+    std::string xml;
+    ASSERT_EQ(testsupport::run({"unzip", "-p", rcp, "form.xml"}, {}, &xml), 0);
+    EXPECT_EQ(xml, testsupport::readFile(s.dir / "src/form.xml"));
+    EXPECT_EQ(s.run({"seal", "--xml", "a"}), 2);
+}
+
+TEST(Cli, OpensIssuedDocumentsWithTheGivenCertificate) {
+    SealWorld s;
+    const std::string hongDoc = s.dir / "hong.kvx";
+    const std::string parkDoc = s.dir / "park.kvx";
+    ASSERT_EQ(s.seal(hongDoc, s.w + "/users/hong/SignCert.der"), 0);
+    ASSERT_EQ(s.seal(parkDoc, s.w + "/class2/park_env.cer", true), 0);
+    testsupport::writeFile(s.dir / "pw", "1234qwer!\n");
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string password;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"folder, stdin", {hongDoc, "--cert", s.w + "/users/hong", "--password-stdin"}, "1234qwer!\n", 0, ""},
+        {"folder, file", {hongDoc, "--cert", s.w + "/users/hong", "--password-file", s.dir / "pw"}, "", 0, ""},
+        {"class-2", {parkDoc, "--cert", s.w + "/class2/park_sig.cer", "--password-stdin"}, "1234qwer!", 0, ""},
+        {"wrong password", {hongDoc, "--cert", s.w + "/users/hong", "--password-stdin"}, "nope\n", 1,
+         "복호화에러 [70018] 인증서 비밀번호가 틀립니다.!!!"},
+        {"another's certificate", {hongDoc, "--cert", s.w + "/users/kim", "--password-stdin"}, "1234qwer!\n", 1,
+         "복호화에러 [70806] 공개키 복호화 실패..!!!"},
+        {"no certificate", {hongDoc, "--password-stdin"}, "1234qwer!\n", 1,
+         "공인 기관에서 발급된 인증서가 없습니다."},
+        {"empty password", {hongDoc, "--cert", s.w + "/users/hong", "--password-stdin"}, "\n", 1,
+         "암호를 입력해 주십시요"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--out", s.dir / "page.html"});
+        std::remove((s.dir / "page.html").c_str());
+        std::string output;
+        EXPECT_EQ(s.open(args, c.password, &output), c.status);
+        if (c.status == 0) {
+            const std::string page = testsupport::readFile(s.dir / "page.html");
+            EXPECT_TRUE(QString::fromUtf16(reinterpret_cast<const char16_t*>(page.data() + 2),
+                                           static_cast<qsizetype>((page.size() - 2) / 2))
+                            .contains(QStringLiteral("주민등록표 등본")));
+        } else {
+            EXPECT_NE(output.find(c.says), std::string::npos) << output;
+            EXPECT_FALSE(testsupport::exists(s.dir / "page.html"));
+        }
+    }
 }
