@@ -153,12 +153,15 @@ int open(const QStringList& args) {
     pipeline.mnuFileOpen();
     const QString page = prefix.hostPath(pipeline.pagePath());
     bool shown = !view.shown.isEmpty() && view.shown == page && QFileInfo::exists(page);
-    if (shown && !out.isEmpty() && !copyPage(page, out)) {
-        std::fprintf(stderr, "paperlens-cli: cannot write %s\n", out.toUtf8().constData());
-        shown = false;
-    }
     if (shown && !pdf.isEmpty() && !printPdf(page, QFileInfo(pdf).absoluteFilePath())) {
         std::fprintf(stderr, "paperlens-cli: cannot print %s\n", pdf.toUtf8().constData());
+        shown = false;
+    }
+    // The page moves out of the workspace where it can, else it is copied.
+    if (shown && !out.isEmpty() &&
+        ::rename(QFile::encodeName(page).constData(), QFile::encodeName(out).constData()) != 0 &&
+        !copyPage(page, out)) {
+        std::fprintf(stderr, "paperlens-cli: cannot write %s\n", out.toUtf8().constData());
         shown = false;
     }
     // The page is not left behind, as the window deletes it at exit.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QtEndian>
 #include <QUrl>
 
 #include <libxml/parser.h>
@@ -121,14 +122,22 @@ bool writePage(const QString& hostPath, const QString& text) {
     if (!file.open(QIODevice::WriteOnly)) {
         return false;
     }
-    QByteArray bytes("\xFF\xFE", 2);
-    bytes.reserve(2 + text.size() * 2);
-    for (QChar c : text) {
-        const char16_t unit = c.unicode();
-        bytes.append(static_cast<char>(unit & 0xFF));
-        bytes.append(static_cast<char>(unit >> 8));
+    const qint64 size = text.size() * 2;
+    if (file.write("\xFF\xFE", 2) != 2) {
+        return false;
     }
-    return file.write(bytes) == bytes.size() && file.commit();
+    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        if (file.write(reinterpret_cast<const char*>(text.utf16()), size) != size) {
+            return false;
+        }
+    } else {
+        QByteArray bytes(size, Qt::Uninitialized);
+        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
+        if (file.write(bytes) != size) {
+            return false;
+        }
+    }
+    return file.commit();
 }
 
 }  // namespace

@@ -1,0 +1,113 @@
+// Times `paperlens-cli open` of an issued document (sealed by
+// `paperlens-cli seal`: SEED-CBC envelope, RSA-2048) against the shell
+// pipeline unzip + openssl cms -decrypt + openssl cms -verify + xsltproc on
+// the same file and certificate, at 100 KB and 20 MB of XML.
+#include "benchsupport.h"
+#include "fixtures.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using bench::median;
+using bench::seconds;
+
+bool run(const std::vector<std::string>& argv) { return bench::runTool(argv) >= 0; }
+
+void writeForm(const std::string& dir, size_t bytes) {
+    std::ofstream xml(dir + "/form.xml");
+    xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<form>\n";
+    const std::string row =
+        "  <row><name>홍길동</name><addr>서울특별시 종로구 세종대로 209</addr></row>\n";
+    for (size_t written = 0; written < bytes; written += row.size()) {
+        xml << row;
+    }
+    xml << "</form>\n";
+    std::ofstream(dir + "/form.xsl")
+        << "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+           "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><html>"
+           "<body><table><xsl:for-each select=\"form/row\"><tr><td><xsl:value-of "
+           "select=\"name\"/></td><td><xsl:value-of select=\"addr\"/></td></tr>"
+           "</xsl:for-each></table></body></html></xsl:template></xsl:stylesheet>";
+}
+
+}  // namespace
+
+int main() {
+    char pattern[] = "/tmp/paperlens-bench-issued-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        return 1;
+    }
+    const std::string dir = pattern;
+    const std::string w = dir + "/world";
+    const fixtures::World world = fixtures::writeWorld(w, "1234qwer!");
+    fixtures::writeKey(dir + "/hong.key", world.hong.sign.key, "", fixtures::KeyScheme::PemPkcs8);
+    fixtures::writeCertPem(dir + "/hong.pem", world.hong.sign.cert);
+    fixtures::writeCertPem(dir + "/root.pem", world.root.cert);
+    fixtures::writeCertPem(dir + "/ca.pem", world.ca.cert);
+    fixtures::writeFile(dir + "/trust.pem",
+                        fixtures::readFile(dir + "/root.pem") + fixtures::readFile(dir + "/ca.pem"));
+    fixtures::writeFile(dir + "/pw", "1234qwer!\n");
+    const std::string prefix = dir + "/prefix";
+    ::setenv("PAPERLENS_PREFIX", prefix.c_str(), 1);
+    run({"sh", "-c", "mkdir -p " + prefix + "/workspace && cp -r " + w + "/pki " + w +
+                         "/npkiconf.ini " + prefix + "/workspace/"});
+    const std::string cli = PAPERLENS_CLI;
+    std::printf("paperlens-cli open of an issued document against unzip + openssl cms -decrypt"
+                " + openssl cms -verify + xsltproc\n");
+    struct Size {
+        const char* name;
+        size_t bytes;
+        double aim;
+    } sizes[] = {{"100 KB", 100u << 10, 0.5}, {"20 MB", 20u << 20, 1.0}};
+    for (const Size& size : sizes) {
+        writeForm(dir, size.bytes);
+        if (!run({"sh", "-c",
+                  "echo | " + cli + " seal --xml " + dir + "/form.xml --xsl " + dir +
+                      "/form.xsl --signer-key " + w + "/issuer/signer.key --signer-cert " + w +
+                      "/issuer/signer.der --recipient-cert " + w +
+                      "/users/hong/SignCert.der --conf " + w + "/npkiconf.ini -o " + dir +
+                      "/form.kvx"})) {
+            std::fprintf(stderr, "bench_issued: seal failed\n");
+            return 1;
+        }
+        const std::string reference =
+            "set -e; cd " + dir + "; rm -rf ref; unzip -o -q form.kvx -d ref; "
+            "openssl cms -decrypt -provider legacy -provider default -binary -inform DER "
+            "-in ref/form.xml -inkey hong.key -recip hong.pem -out ref/signed.der; "
+            "openssl cms -verify -binary -inform DER -in ref/signed.der -CAfile trust.pem "
+            "-out ref/form.xml 2>/dev/null; xsltproc ref/form.xsl ref/form.xml > ref.html";
+        const int runs = size.bytes > (1u << 20) ? 3 : 7;
+        std::vector<double> ours, theirs;
+        for (int i = 0; i < runs + 1; ++i) {
+            const double t0 = seconds();
+            const bool a = run({cli, "open", dir + "/form.kvx", "--cert", w + "/users/hong",
+                                "--password-file", dir + "/pw", "--out", dir + "/page.html"});
+            const double t1 = seconds();
+            const bool b = run({"sh", "-c", reference});
+            const double t2 = seconds();
+            if (!a || !b) {
+                std::fprintf(stderr, "bench_issued: a run failed (ours %d, reference %d)\n", a, b);
+                return 1;
+            }
+            if (i > 0) {  // the first run warms the page cache
+                ours.push_back(t1 - t0);
+                theirs.push_back(t2 - t1);
+            }
+        }
+        const double ratio = median(ours) / median(theirs);
+        std::printf("  %-6s ours %8.1f ms, reference %8.1f ms, ratio %.2f (aim <= %.1f: %s)\n",
+                    size.name, median(ours) * 1e3, median(theirs) * 1e3, ratio, size.aim,
+                    ratio <= size.aim ? "met" : "NOT met");
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return 0;
+}
