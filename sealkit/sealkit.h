@@ -23,6 +23,22 @@
 extern "C" {
 #endif
 
+/* The files saveSmartCardKeyAndCertAsFile writes, the names the
+ * certificate scans look for. */
+#define SEALKIT_SMARTCARD_KEY_FILE "SignPri.key"
+#define SEALKIT_SMARTCARD_CERT_FILE "SignCert.der"
+
+/* Copies the signing key (card file F303) and signing certificate (F304)
+ * from the card in the first reader that holds one into folder, as
+ * SignPri.key (mode 0600) and SignCert.der, replacing earlier files; both
+ * card files are read before either file is written. pin: at most 19
+ * bytes. Results, read as signed: 0 both files written; -1 no reader or
+ * no card; -2 the key cannot be read (a wrong PIN, or a PIN of more than
+ * 19 bytes, for which the card is not asked); -3 the certificate cannot
+ * be read; 70020 an output file cannot be written. */
+SEALKIT_API uint32_t SEALKIT_CALL saveSmartCardKeyAndCertAsFile(const char* folder,
+                                                                const char* pin);
+
 /* Opens the enveloped data in inFile with the private key in keyFile and
  * writes its content to outFile. */
 SEALKIT_API int32_t SEALKIT_CALL decypt_File(const char* outFile, const char* inFile,

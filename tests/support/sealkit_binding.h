@@ -18,6 +18,7 @@ struct Sealkit {
     using MakeSig = int32_t (*)(const char*, const char*, const char*, const char*, const char*);
     using VerifySig = int32_t (*)(const char*, const char*, const char*, const char*, const char*,
                                   const char*);
+    using SaveCard = uint32_t (*)(const char*, const char*);
 
     void* handle = nullptr;
     Decrypt decypt_File = nullptr;
@@ -26,6 +27,7 @@ struct Sealkit {
     MakeEnc makeEnc_File = nullptr;
     MakeSig makeSig_File = nullptr;
     VerifySig verifySig_File = nullptr;
+    SaveCard saveSmartCardKeyAndCertAsFile = nullptr;
 
     explicit Sealkit(const char* path = SEALKIT_LIBRARY) {
         handle = ::dlopen(path, RTLD_NOW | RTLD_LOCAL);
@@ -38,6 +40,7 @@ struct Sealkit {
         bind(makeEnc_File, "makeEnc_File");
         bind(makeSig_File, "makeSig_File");
         bind(verifySig_File, "verifySig_File");
+        bind(saveSmartCardKeyAndCertAsFile, "saveSmartCardKeyAndCertAsFile");
     }
     ~Sealkit() {
         if (handle != nullptr) {
