@@ -1,21 +1,42 @@
-// paperlens-cli certs [--location hdd|floppy|cd]: the rows the certificate
-// dialog lists for a location, one a line: subject, TAB, issuer, TAB, the
-// signing certificate's path as the list holds it.
+// paperlens-cli certs [--location hdd|floppy|cd|smartcard]: the rows the
+// certificate dialog lists for a location, one a line: subject, TAB,
+// issuer, TAB, the signing certificate's path as the list holds it. For
+// the smart card the PIN is the first line of standard input.
 #include "commands.h"
 
 #include "locations.h"
+#include "smartcardread.h"
 #include "terminalprompt.h"
+
+#include <QFile>
 
 #include <cstdio>
 
 namespace {
 
-const char kCertsUsage[] = "usage: paperlens-cli certs [--location hdd|floppy|cd]\n";
+const char kCertsUsage[] =
+    "usage: paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
+    "       (for smartcard the card PIN is the first line of standard input)\n";
+
+QString readPin() {
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly)) {
+        return QString();
+    }
+    QByteArray line = in.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r')) {
+        line.chop(1);
+    }
+    const QString pin = QString::fromUtf8(line);
+    line.fill('\0');
+    return pin;
+}
 
 }  // namespace
 
 int certs(const QStringList& args) {
     certificates::Location location = certificates::Location::HardDisk;
+    bool smartCard = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString value = i + 1 < args.size() ? args[i + 1] : QString();
         if (args[i] != QLatin1String("--location") || value.isEmpty()) {
@@ -29,6 +50,8 @@ int certs(const QStringList& args) {
             location = certificates::Location::Floppy;
         } else if (value == QLatin1String("cd")) {
             location = certificates::Location::CdRom;
+        } else if (value == QLatin1String("smartcard")) {
+            smartCard = true;
         } else {
             std::fputs(kCertsUsage, stderr);
             return 2;
@@ -46,7 +69,18 @@ int certs(const QStringList& args) {
     certificates::MemoryGrid grid;
     certificates::CertificateList list(grid, prefix, sealkit);
     certificates::CertificateScans scans(list);
-    certificates::listLocation(location, scans, list);
+    if (smartCard) {
+        QString pin = readPin();
+        unseal::SmartCardRead card(scans, prompt, sealkit);
+        card.chooseSmartCard();
+        const bool read = card.read(pin, unseal::ReadTrigger::Button);
+        pin.fill(u'\0');
+        if (!read) {
+            return 1;
+        }
+    } else {
+        certificates::listLocation(location, scans, list);
+    }
     for (int k = 1; k <= list.certCount; ++k) {
         const QString line =
             grid.text(k, 0) + u'\t' + grid.text(k, 1) + u'\t' + list.signCertPath[k] + u'\n';

@@ -24,7 +24,7 @@ namespace {
 const char kUsage[] =
     "usage: paperlens-cli open FILE [--cert PATH (--password-stdin | --password-file F)]\n"
     "                          [--out PAGE.html] [--pdf PAGE.pdf]\n"
-    "       paperlens-cli certs [--location hdd|floppy|cd]\n"
+    "       paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
     "       paperlens-cli seal --xml F --xsl F --signer-key K --signer-cert C\n"
     "                          --recipient-cert R --conf CONF -o OUT.kvx\n"
     "       paperlens-cli receipt --xml F --xsl F -o OUT.rcp\n"
@@ -37,7 +37,8 @@ const char kUsage[] =
     "viewer writes it (FF FE, then UTF-16LE), to PAGE.html; --pdf prints\n"
     "the rendered page to PAGE.pdf through the web engine, offscreen.\n"
     "certs prints the certificates the certificate dialog lists for a\n"
-    "location: subject, TAB, issuer, TAB, signing certificate path.\n"
+    "location: subject, TAB, issuer, TAB, signing certificate path (for\n"
+    "smartcard, after reading the card with the PIN on standard input).\n"
     "seal signs the XML, envelopes it to the recipient and zips it with the\n"
     "XSL (signer key password on standard input); receipt zips them plain.\n"
     "Messages go to standard error. Exit status: 0 page written, 1 the\n"

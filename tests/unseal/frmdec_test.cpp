@@ -5,6 +5,7 @@
 #include "scriptedprompt.h"
 #include "unsealaction.h"
 #include "unsealworld.h"
+#include "virtualcard.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,9 @@
 #include <QWebEngineView>
 
 #include <functional>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using unsealtest::kPassword;
@@ -352,6 +356,128 @@ TEST(CertificateDialog, AnIssuedDocumentOpensInTheWindow) {
     EXPECT_FALSE(testsupport::exists(s.world.app + "/data"));
     EXPECT_FALSE(testsupport::exists(s.world.root + "/drive_c/kvx/cn=1/SignPri.key"));
     EXPECT_TRUE(QDir(q(s.world.root + "/drive_c/kvx/cn=1")).exists());
+}
+
+namespace {
+
+const char kPin[] = "2580";
+
+// Reads the card from the dialog, by the button or by Enter in the PIN box.
+void readCard(unseal::frmDec& d, const char* pin, bool enter) {
+    Session::type(d, "smartPasswd", QString::fromUtf8(pin));
+    if (enter) {
+        QTest::keyClick(Session::box(d, "smartPasswd"), Qt::Key_Return);
+    } else {
+        Session::click(d, "smartButton");
+    }
+}
+
+}  // namespace
+
+TEST(SmartCardInTheDialog, EachFailureHasItsMessageByButtonAndByEnter) {
+    struct Case {
+        const char* what;
+        bool daemon;
+        bool withCertificate;
+        const char* pin;
+        QString byButton, byEnter;
+    } cases[] = {
+        {"empty PIN", false, true, "", unseal::kNoPin, unseal::kNoPin},
+        {"no reader", false, true, kPin, QStringLiteral("스마트 카드 Reader가 설치되지 않았습니다."),
+         QStringLiteral("스마트 카드 리더가 설치되지 않았습니다.")},
+        {"wrong PIN", true, true, "1111", unseal::kWrongPin, unseal::kWrongPin},
+        {"no certificate on the card", true, false, kPin,
+         QStringLiteral("스마트 카드에서 인증서를 획득할 수 없습니다."),
+         QStringLiteral("스마트 카드에서 인증서를 가져올 수 없습니다.")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<testsupport::PcscDaemon> daemon;
+        std::map<uint16_t, std::string> files{{0xF303, "key"}};
+        if (c.withCertificate) {
+            files[0xF304] = "certificate";
+        }
+        testsupport::VirtualCard card(files, kPin);
+        if (c.daemon) {
+            daemon = std::make_unique<testsupport::PcscDaemon>();
+            if (!daemon->failure().empty()) {
+                GTEST_SKIP() << daemon->failure();
+            }
+            ASSERT_TRUE(card.insert(testsupport::PcscDaemon::kPort));
+            ASSERT_TRUE(testsupport::waitForCard(20));
+        }
+        Session s;
+        s.show([&](unseal::frmDec& d) {
+            Session::click(d, "smartCard");
+            for (bool enter : {false, true}) {
+                readCard(d, c.pin, enter);
+                EXPECT_EQ(s.lastMessage(), enter ? c.byEnter : c.byButton) << enter;
+                EXPECT_EQ(d.certificateList().certCount, 0);
+                // The PIN stays for another try.
+                EXPECT_EQ(Session::box(d, "smartPasswd")->text(), QString::fromUtf8(c.pin));
+                EXPECT_TRUE(Session::box(d, "smartPasswd")->isEnabled());
+            }
+        });
+        EXPECT_EQ(s.prompt.shown.size(), 2u);
+    }
+}
+
+TEST(SmartCardInTheDialog, TheCardsCertificateUnsealsWithItsPassword) {
+    testsupport::PcscDaemon daemon;
+    if (!daemon.failure().empty()) {
+        GTEST_SKIP() << daemon.failure();
+    }
+    Session s;
+    const std::string kim = s.world.world + "/users/kim";
+    testsupport::VirtualCard card({{0xF303, testsupport::readFile(kim + "/SignPri.key")},
+                                   {0xF304, testsupport::readFile(kim + "/SignCert.der")}},
+                                  kPin);
+    ASSERT_TRUE(card.insert(testsupport::PcscDaemon::kPort));
+    ASSERT_TRUE(testsupport::waitForCard(20));
+    s.extract(s.world.document("kim.kvx", kim + "/SignCert.der"));
+    s.show([&](unseal::frmDec& d) {
+        Session::click(d, "smartCard");
+        EXPECT_EQ(d.certificateList().certCount, 0);
+        readCard(d, kPin, false);
+        ASSERT_EQ(d.certificateList().certCount, 1);
+        EXPECT_EQ(d.certificateList().certGrid.text(1, 0).toStdString(), kKim);
+        EXPECT_EQ(Session::grid(d)->rowCount(), 2);
+        // The PIN is not the certificate's password.
+        Session::type(d, "passwd", QString::fromUtf8(kPin));
+        Session::click(d, "confirmButton");
+        EXPECT_EQ(s.lastMessage(), QStringLiteral("복호화에러 [70018] 인증서 비밀번호가 틀립니다.!!!"));
+        Session::type(d, "passwd", QString::fromUtf8(kPassword));
+        Session::click(d, "confirmButton");
+    });
+    EXPECT_EQ(s.state.UnsealSucceeded, shell::kTrue);
+    EXPECT_EQ(testsupport::readFile(s.world.app + "/data/form.xml"), unsealtest::formXml());
+    const std::string folder = s.world.root + "/smartcard";
+    EXPECT_TRUE(testsupport::readFile(folder + "/SignCert.der") ==
+                testsupport::readFile(kim + "/SignCert.der"));
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat((folder + "/SignPri.key").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(SmartCardInTheDialog, ChoosingTheCardEmptiesThePinAndTheListEachTime) {
+    Session s;
+    s.show([&](unseal::frmDec& d) {
+        for (int i = 0; i < 2; ++i) {
+            Session::type(d, "passwd", QStringLiteral("kept"));
+            Session::click(d, "hdd");
+            EXPECT_EQ(d.certificateList().certCount, 3);
+            Session::click(d, "smartCard");
+            Session::type(d, "smartPasswd", QStringLiteral("1234"));
+            Session::click(d, "smartCard");
+            EXPECT_EQ(Session::box(d, "smartPasswd")->text(), QString());
+            EXPECT_EQ(d.certificateList().certCount, 0);
+            EXPECT_EQ(Session::grid(d)->rowCount(), 2);
+            EXPECT_EQ(Session::box(d, "passwd")->text(), QStringLiteral("kept"));
+        }
+    });
+    EXPECT_TRUE(s.prompt.shown.empty());
 }
 
 int main(int argc, char** argv) {

@@ -123,6 +123,21 @@ void CertificateScans::scanFloppyCerts() {
     }
 }
 
+void CertificateScans::scanSmartCardFolder(const QString& folder) {
+    list_.layoutCertColumns();
+    list_.certCount = 0;
+    QString base = folder;
+    if (!base.endsWith(u'/')) {
+        base += u'/';
+    }
+    const QString signCert = base + certFileNames[0];
+    const QString signKey = base + certFileNames[1];
+    if (fileExists(signCert) && fileExists(signKey)) {
+        list_.addCertificateEntry(signCert, signKey, base + certFileNames[2],
+                                  base + certFileNames[3], 0);
+    }
+}
+
 void CertificateScans::readOTRX(int16_t isCDROM) {
     const platform::Drives drives(list_.prefix);
     for (char16_t letter = 'C'; letter <= 'X'; ++letter) {

@@ -75,6 +75,10 @@ public:
     // failure ends the scan silently; what was listed stays.
     void scanFloppyCerts();
 
+    // The signing pair the card export wrote into `folder` (a host folder),
+    // listed as one entry.
+    void scanSmartCardFolder(const QString& folder);
+
     // Class-2 sets on the CD-ROM drives (isCDROM true, -1) or the fixed
     // disks, letters C to X.
     void readOTRX(int16_t isCDROM);

@@ -100,6 +100,8 @@ QString Prefix::applicationFolder() const {
     return root_ + QStringLiteral("/workspace");
 }
 
+QString Prefix::smartCardFolder() const { return root_ + QStringLiteral("/smartcard"); }
+
 QString Prefix::hostPath(const QString& text) const {
     if (!isDriveText(text)) {
         QStringList parts = components(text);

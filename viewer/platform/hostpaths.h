@@ -43,6 +43,8 @@ public:
     // The application folder as the logic writes it: a host path without a
     // trailing separator, to which "\data\" and the like are appended.
     QString applicationFolder() const;
+    // Where the smart-card export writes the card's signing pair.
+    QString smartCardFolder() const;
 
     // The host path for a path text. "\" and "/" both separate; doubled
     // separators read as one. "x:\..." goes through dosdevices/x:. Below a

@@ -22,7 +22,7 @@ public:
                                     const char*, const char*);
     using MakeSigFile = int32_t (*)(const char*, const char*, const char*, const char*,
                                     const char*);
-    using SaveSmartCard = uint32_t (*)(const char*, const char*, const char*);
+    using SaveSmartCard = uint32_t (*)(const char*, const char*);
 
     // How often a missing library or function is reported: once for the
     // binding's life (a scan asks for every certificate), or at each ask

@@ -1,7 +1,5 @@
 #include "frmdec.h"
 
-#include "privatefiles.h"
-
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
@@ -68,6 +66,7 @@ frmDec::frmDec(Parts parts, QWidget* parent) : QDialog(parent), parts_(parts) {
     list_ = std::make_unique<certificates::CertificateList>(*grid_, parts_.prefix, parts_.sealkit);
     scans_ = std::make_unique<certificates::CertificateScans>(*list_);
     action_ = std::make_unique<UnsealAction>(*scans_, parts_.prompt, parts_.sealkit);
+    card_ = std::make_unique<SmartCardRead>(*scans_, parts_.prompt, parts_.sealkit);
 }
 
 frmDec::~frmDec() {
@@ -129,6 +128,9 @@ void frmDec::buildControls() {
     connect(certGrid_, &QTableWidget::cellClicked, this, &frmDec::selectCurrentRow);
     connect(certGrid_, &QTableWidget::currentCellChanged, this, &frmDec::selectCurrentRow);
     connect(passwd_, &QLineEdit::returnPressed, this, &frmDec::confirmClick);
+    connect(smartButton_, &QPushButton::clicked, this, [this] { readCard(ReadTrigger::Button); });
+    connect(smartPasswd_, &QLineEdit::returnPressed, this,
+            [this] { readCard(ReadTrigger::Enter); });
     connect(confirm, &QPushButton::clicked, this, &frmDec::confirmClick);
     connect(cancel, &QPushButton::clicked, this, &frmDec::cancelClick);
 }
@@ -165,9 +167,13 @@ void frmDec::chooseLocation(certificates::Location location) {
 void frmDec::smartCardClick() {
     setSmartControls(true);
     smartPasswd_->clear();
-    list_->clearCertification();
-    const QString folder = parts_.prefix.root() + QStringLiteral("/smartcard");
-    (void)platform::makePrivateFolder(folder);
+    card_->chooseSmartCard();
+}
+
+void frmDec::readCard(ReadTrigger trigger) {
+    QString pin = smartPasswd_->text();
+    (void)card_->read(pin, trigger);
+    pin.fill(u'\0');
 }
 
 void frmDec::selectCurrentRow() {

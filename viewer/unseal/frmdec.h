@@ -5,6 +5,7 @@
 
 #include "appstate.h"
 #include "locations.h"
+#include "smartcardread.h"
 #include "tablegrid.h"
 #include "unsealaction.h"
 
@@ -54,6 +55,7 @@ private:
     void buildControls();
     void chooseLocation(certificates::Location location);
     void smartCardClick();
+    void readCard(ReadTrigger trigger);
     void setSmartControls(bool enabled);
     void selectCurrentRow();
     void confirmClick();
@@ -68,6 +70,7 @@ private:
     std::unique_ptr<certificates::CertificateList> list_;
     std::unique_ptr<certificates::CertificateScans> scans_;
     std::unique_ptr<UnsealAction> action_;
+    std::unique_ptr<SmartCardRead> card_;
     shell::AppState* state_ = nullptr;
     uint32_t smartPasswdColour_ = kInactiveBorderColour;
     bool unloaded_ = false;
