@@ -27,17 +27,6 @@ struct Silent : platform::Prompt {
     QString input(const QString&, const QString&, const QString&) override { return {}; }
 };
 
-std::string crlfEscaped(std::string pem) {
-    while (!pem.empty() && pem.back() == '\n') {
-        pem.pop_back();
-    }
-    std::string out;
-    for (char c : pem) {
-        out += c == '\n' ? std::string("\\r\\n") : std::string(1, c);
-    }
-    return out;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,13 +59,13 @@ int main(int argc, char** argv) {
     }
     std::string userReg = "WINE REGISTRY Version 2\n\n";
     fixtures::writeKey(dir + "/k.pem", key, "", fixtures::KeyScheme::PemRsa);
-    const std::string keyPem = crlfEscaped(fixtures::readFile(dir + "/k.pem"));
+    const std::string keyPem = fixtures::registryString(fixtures::readFile(dir + "/k.pem"));
     for (int i = 0; i < 10; ++i) {
         const std::string name = "cn=reg" + std::to_string(i);
         fixtures::writeCertPem(dir + "/c.pem",
                                fixtures::issue({name + ",o=yessign,c=kr", false, 200 + i}, key, &ca));
         userReg += "[Software\\\\SIGNGATE\\\\PKICERT\\\\Certificate\\\\" + name + "] 1\n\"Sign\"=\"" +
-                   crlfEscaped(fixtures::readFile(dir + "/c.pem")) + "\"\n";
+                   fixtures::registryString(fixtures::readFile(dir + "/c.pem")) + "\"\n";
         userReg += "[Software\\\\SIGNGATE\\\\PKICERT\\\\User\\\\" + name + "\\\\PrivateKey] 1\n" +
                    "\"Sign\"=\"" + keyPem + "\"\n";
     }

@@ -21,23 +21,6 @@ using bench::seconds;
 
 bool run(const std::vector<std::string>& argv) { return bench::runTool(argv) >= 0; }
 
-void writeForm(const std::string& dir, size_t bytes) {
-    std::ofstream xml(dir + "/form.xml");
-    xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<form>\n";
-    const std::string row =
-        "  <row><name>홍길동</name><addr>서울특별시 종로구 세종대로 209</addr></row>\n";
-    for (size_t written = 0; written < bytes; written += row.size()) {
-        xml << row;
-    }
-    xml << "</form>\n";
-    std::ofstream(dir + "/form.xsl")
-        << "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-           "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><html>"
-           "<body><table><xsl:for-each select=\"form/row\"><tr><td><xsl:value-of "
-           "select=\"name\"/></td><td><xsl:value-of select=\"addr\"/></td></tr>"
-           "</xsl:for-each></table></body></html></xsl:template></xsl:stylesheet>";
-}
-
 }  // namespace
 
 int main() {
@@ -68,7 +51,7 @@ int main() {
         double aim;
     } sizes[] = {{"100 KB", 100u << 10, 0.5}, {"20 MB", 20u << 20, 1.0}};
     for (const Size& size : sizes) {
-        writeForm(dir, size.bytes);
+        bench::writeForm(dir, size.bytes);
         if (!run({"sh", "-c",
                   "echo | " + cli + " seal --xml " + dir + "/form.xml --xsl " + dir +
                       "/form.xsl --signer-key " + w + "/issuer/signer.key --signer-cert " + w +

@@ -32,22 +32,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string dir = pattern;
-    {
-        std::ofstream xml(dir + "/form.xml");
-        xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<form>\n";
-        const std::string row =
-            "  <row><name>홍길동</name><addr>서울특별시 종로구 세종대로 209</addr></row>\n";
-        for (size_t written = 0; written < megabytes << 20; written += row.size()) {
-            xml << row;
-        }
-        xml << "</form>\n";
-        std::ofstream(dir + "/form.xsl")
-            << "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-               "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><html>"
-               "<body><table><xsl:for-each select=\"form/row\"><tr><td><xsl:value-of "
-               "select=\"name\"/></td><td><xsl:value-of select=\"addr\"/></td></tr>"
-               "</xsl:for-each></table></body></html></xsl:template></xsl:stylesheet>";
-    }
+    bench::writeForm(dir, megabytes << 20);
     if (!run({"sh", "-c", "cd " + dir + " && zip -q form.rcp form.xml form.xsl"})) {
         std::fprintf(stderr, "bench_open: zip failed\n");
         return 1;

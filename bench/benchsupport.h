@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,25 @@ inline long runTool(const std::vector<std::string>& argv) {
         return -1;
     }
     return usage.ru_maxrss;
+}
+
+// A form of about `bytes` bytes of Korean rows, form.xml, and the XSL that
+// lays its rows out as a table, form.xsl, in `dir`.
+inline void writeForm(const std::string& dir, size_t bytes) {
+    std::ofstream xml(dir + "/form.xml");
+    xml << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<form>\n";
+    const std::string row =
+        "  <row><name>홍길동</name><addr>서울특별시 종로구 세종대로 209</addr></row>\n";
+    for (size_t written = 0; written < bytes; written += row.size()) {
+        xml << row;
+    }
+    xml << "</form>\n";
+    std::ofstream(dir + "/form.xsl")
+        << "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+           "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><html>"
+           "<body><table><xsl:for-each select=\"form/row\"><tr><td><xsl:value-of "
+           "select=\"name\"/></td><td><xsl:value-of select=\"addr\"/></td></tr>"
+           "</xsl:for-each></table></body></html></xsl:template></xsl:stylesheet>";
 }
 
 }  // namespace bench

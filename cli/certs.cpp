@@ -8,8 +8,6 @@
 #include "smartcardread.h"
 #include "terminalprompt.h"
 
-#include <QFile>
-
 #include <cstdio>
 
 namespace {
@@ -17,20 +15,6 @@ namespace {
 const char kCertsUsage[] =
     "usage: paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
     "       (for smartcard the card PIN is the first line of standard input)\n";
-
-QString readPin() {
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly)) {
-        return QString();
-    }
-    QByteArray line = in.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r')) {
-        line.chop(1);
-    }
-    const QString pin = QString::fromUtf8(line);
-    line.fill('\0');
-    return pin;
-}
 
 }  // namespace
 
@@ -70,7 +54,7 @@ int certs(const QStringList& args) {
     certificates::CertificateList list(grid, prefix, sealkit);
     certificates::CertificateScans scans(list);
     if (smartCard) {
-        QString pin = readPin();
+        QString pin = readSecretLine().value_or(QString());
         unseal::SmartCardRead card(scans, prompt, sealkit);
         card.chooseSmartCard();
         const bool read = card.read(pin, unseal::ReadTrigger::Button);

@@ -81,23 +81,6 @@ bool printPdf(const QString& page, const QString& pdf) {
            printPdfFunction(page.toUtf8().constData(), pdf.toUtf8().constData()) == 0;
 }
 
-// The first line of a file, or of standard input when `file` is empty.
-std::optional<QString> readPassword(const QString& file) {
-    QFile in;
-    const bool opened = file.isEmpty() ? in.open(stdin, QIODevice::ReadOnly)
-                                       : (in.setFileName(file), in.open(QIODevice::ReadOnly));
-    if (!opened) {
-        return std::nullopt;
-    }
-    QByteArray line = in.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r')) {
-        line.chop(1);
-    }
-    QString password = QString::fromUtf8(line);
-    line.fill('\0');
-    return password;
-}
-
 int open(const QStringList& args) {
     QString file;
     QString out;
@@ -127,7 +110,7 @@ int open(const QStringList& args) {
     }
     QString password;
     if (passwordStdin || !passwordFile.isEmpty()) {
-        const auto read = readPassword(passwordFile);
+        const auto read = readSecretLine(passwordFile);
         if (!read) {
             std::fprintf(stderr, "paperlens-cli: cannot read the password from %s\n",
                          passwordStdin ? "standard input" : passwordFile.toUtf8().constData());

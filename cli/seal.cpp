@@ -110,14 +110,9 @@ int seal(const QStringList& args) {
     if (!given) {
         return usage();
     }
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly)) {
-        return usage();
-    }
-    QByteArray password = in.readLine();
-    while (password.endsWith('\n') || password.endsWith('\r')) {
-        password.chop(1);
-    }
+    QString line = readSecretLine().value_or(QString());
+    QByteArray password = line.toUtf8();
+    line.fill(u'\0');
     TerminalPrompt prompt;
     Binding sealkit(prompt);
     const auto makeSig = sealkit.function<Binding::MakeSigFile>("makeSig_File", Binding::Report::Always);

@@ -1,5 +1,7 @@
 #include "terminalprompt.h"
 
+#include <QFile>
+
 #include <termios.h>
 #include <unistd.h>
 
@@ -54,4 +56,20 @@ QString TerminalPrompt::input(const QString& prompt, const QString&, const QStri
     }
     std::fprintf(stderr, "%s ", prompt.toUtf8().constData());
     return QString::fromStdString(readLine(false));
+}
+
+std::optional<QString> readSecretLine(const QString& file) {
+    QFile in;
+    const bool opened = file.isEmpty() ? in.open(stdin, QIODevice::ReadOnly)
+                                       : (in.setFileName(file), in.open(QIODevice::ReadOnly));
+    if (!opened) {
+        return std::nullopt;
+    }
+    QByteArray line = in.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r')) {
+        line.chop(1);
+    }
+    QString text = QString::fromUtf8(line);
+    line.fill('\0');
+    return text;
 }

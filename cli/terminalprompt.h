@@ -5,9 +5,15 @@
 
 #include "prompt.h"
 
+#include <optional>
+
 class TerminalPrompt : public platform::Prompt {
 public:
     platform::Answer message(const QString& text, const QString& caption, platform::Icon icon,
                              platform::Buttons buttons) override;
     QString input(const QString& prompt, const QString& caption, const QString& initial) override;
 };
+
+// The first line of a file, or of standard input when `file` is empty,
+// without its line end: a password or PIN. Nothing when it cannot be read.
+std::optional<QString> readSecretLine(const QString& file = QString());

@@ -114,17 +114,8 @@ struct CertPrefix : Cli {
         testsupport::writeFile(root + "/system.reg",
                                "WINE REGISTRY Version 2\n\n[Software\\\\Wine\\\\Drives] 1\n"
                                "\"a:\"=\"floppy\"\n\"d:\"=\"cdrom\"\n");
-        // kim's signing pair in the registry store, as PEM with CR LF.
-        fixtures::writeCertPem(dir / "kim.pem", world.kim.sign.cert);
-        fixtures::writeKey(dir / "kim.key", world.kim.sign.key, "", fixtures::KeyScheme::PemRsa);
-        testsupport::writeFile(
-            root + "/user.reg",
-            "WINE REGISTRY Version 2\n\n[Software\\\\SIGNGATE\\\\PKICERT\\\\Certificate\\\\"
-            "cn=kim] 1\n\"Sign\"=\"" +
-                crlf(testsupport::readFile(dir / "kim.pem")) +
-                "\"\n[Software\\\\SIGNGATE\\\\PKICERT\\\\User\\\\cn=kim\\\\PrivateKey] 1\n"
-                "\"Sign\"=\"" +
-                crlf(testsupport::readFile(dir / "kim.key")) + "\"\n");
+        // kim's signing pair in a registry store.
+        fixtures::writeRegistryUser(root + "/user.reg", "cn=kim", world.kim.sign);
     }
 
     void copy(const std::string& from, const std::string& to) {
@@ -134,18 +125,6 @@ struct CertPrefix : Cli {
     void link(const std::string& target, const std::string& name) {
         ASSERT_EQ(testsupport::run({"mkdir", "-p", root + "/dosdevices"}), 0);
         ASSERT_EQ(testsupport::run({"ln", "-s", target, name}), 0);
-    }
-    // The PEM text as a Wine registry string: CR LF line ends, none after
-    // the last line.
-    static std::string crlf(std::string pem) {
-        while (!pem.empty() && pem.back() == '\n') {
-            pem.pop_back();
-        }
-        std::string out;
-        for (char ch : pem) {
-            out += ch == '\n' ? std::string("\\r\\n") : std::string(1, ch);
-        }
-        return out;
     }
 };
 

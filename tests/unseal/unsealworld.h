@@ -53,31 +53,13 @@ struct UnsealWorld {
            "OTRX/certificate/class2' && cp -r '" + world + "/users/hong' '" + c +
            "Program Files/NPKI/yessign/USER/cn=hong' && cp '" + world + "/class2/'* '" + c +
            "OTRX/certificate/class2/'");
-        fixtures::writeCertPem(dir / "kim.pem", w.kim.sign.cert);
-        fixtures::writeKey(dir / "kim.key", w.kim.sign.key, "", fixtures::KeyScheme::PemRsa);
-        testsupport::writeFile(
-            root + "/user.reg",
-            "WINE REGISTRY Version 2\n\n[Software\\\\SIGNGATE\\\\PKICERT\\\\Certificate\\\\"
-            "cn=kim] 1\n\"Sign\"=\"" + crlf(testsupport::readFile(dir / "kim.pem")) +
-                "\"\n[Software\\\\SIGNGATE\\\\PKICERT\\\\User\\\\cn=kim\\\\PrivateKey] 1\n"
-                "\"Sign\"=\"" + crlf(testsupport::readFile(dir / "kim.key")) + "\"\n");
+        fixtures::writeRegistryUser(root + "/user.reg", "cn=kim", w.kim.sign);
     }
 
     static void sh(const std::string& script) {
         if (testsupport::run({"sh", "-c", script}) != 0) {
             throw std::runtime_error("failed: " + script);
         }
-    }
-
-    static std::string crlf(std::string pem) {
-        while (!pem.empty() && pem.back() == '\n') {
-            pem.pop_back();
-        }
-        std::string out;
-        for (char ch : pem) {
-            out += ch == '\n' ? std::string("\\r\\n") : std::string(1, ch);
-        }
-        return out;
     }
 
     // An issued document made by the peer: openssl cms -sign, then

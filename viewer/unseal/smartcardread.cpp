@@ -1,6 +1,7 @@
 #include "smartcardread.h"
 
 #include "privatefiles.h"
+#include "toolkiterrors.h"
 
 #include <QFile>
 
@@ -26,10 +27,6 @@ SmartCardRead::SmartCardRead(certificates::CertificateScans& scans, platform::Pr
                              platform::SealkitBinding& sealkit)
     : scans_(scans), prompt_(prompt), sealkit_(sealkit) {}
 
-void SmartCardRead::tell(const QString& text) {
-    prompt_.message(text, platform::kProgramTitle, platform::Icon::None, platform::Buttons::Ok);
-}
-
 void SmartCardRead::ensureFolder(const QString& folder) {
     (void)platform::makePrivateFolder(folder);
 }
@@ -42,7 +39,7 @@ void SmartCardRead::chooseSmartCard() {
 bool SmartCardRead::read(const QString& pin, ReadTrigger trigger) {
     scans_.list().clearCertification();
     if (pin.isEmpty()) {
-        tell(kNoPin);
+        showPlainMessage(prompt_, kNoPin);
         return false;
     }
     const auto save = sealkit_.function<Binding::SaveSmartCard>("saveSmartCardKeyAndCertAsFile",
@@ -58,13 +55,13 @@ bool SmartCardRead::read(const QString& pin, ReadTrigger trigger) {
     const CardMessages& messages = trigger == ReadTrigger::Button ? kButtonMessages : kEnterMessages;
     switch (result) {
     case -1:
-        tell(messages.noReader);
+        showPlainMessage(prompt_, messages.noReader);
         return false;
     case -2:
-        tell(kWrongPin);
+        showPlainMessage(prompt_, kWrongPin);
         return false;
     case -3:
-        tell(messages.noCertificate);
+        showPlainMessage(prompt_, messages.noCertificate);
         return false;
     default:
         // Any other result counts as done; an empty folder lists nothing.

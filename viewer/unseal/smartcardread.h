@@ -28,8 +28,6 @@ public:
     static void ensureFolder(const QString& folder);
 
 private:
-    void tell(const QString& text);
-
     certificates::CertificateScans& scans_;
     platform::Prompt& prompt_;
     platform::SealkitBinding& sealkit_;

@@ -44,10 +44,13 @@ std::optional<QString> toolkitErrorText(const QString& prefix, const QString& co
     return std::nullopt;
 }
 
+void showPlainMessage(platform::Prompt& prompt, const QString& text) {
+    prompt.message(text, platform::kProgramTitle, platform::Icon::None, platform::Buttons::Ok);
+}
+
 void showToolkitError(platform::Prompt& prompt, const QString& prefix, const QString& code) {
     if (const auto text = toolkitErrorText(prefix, code)) {
-        prompt.message(*text, platform::kProgramTitle, platform::Icon::None,
-                       platform::Buttons::Ok);
+        showPlainMessage(prompt, *text);
     }
 }
 

@@ -14,6 +14,10 @@ namespace unseal {
 // not list.
 std::optional<QString> toolkitErrorText(const QString& prefix, const QString& code);
 
+// An OK-only box without an icon under the program's title: how every
+// message of the dialog is shown.
+void showPlainMessage(platform::Prompt& prompt, const QString& text);
+
 // Shows that text in an OK-only box without an icon under the program's
 // title; an unlisted code shows nothing.
 void showToolkitError(platform::Prompt& prompt, const QString& prefix, const QString& code);

@@ -31,19 +31,15 @@ UnsealAction::UnsealAction(certificates::CertificateScans& scans, platform::Prom
                            platform::SealkitBinding& sealkit)
     : scans_(scans), prompt_(prompt), sealkit_(sealkit) {}
 
-void UnsealAction::tell(const QString& text) {
-    prompt_.message(text, platform::kProgramTitle, platform::Icon::None, platform::Buttons::Ok);
-}
-
 bool UnsealAction::confirm(shell::AppState& state, int row, const QString& password) {
     const certificates::CertificateList& list = scans_.list();
     const platform::Prefix& prefix = list.prefix;
     if (list.certCount == 0) {
-        tell(kNoCertificate);
+        showPlainMessage(prompt_, kNoCertificate);
         return false;
     }
     if (password.isEmpty()) {
-        tell(kNoPassword);
+        showPlainMessage(prompt_, kNoPassword);
         return false;
     }
     // Row 0 is the header row; only rows of listed entries have slots.
@@ -54,7 +50,7 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
     const QString documentPath = prefix.hostPath(state.DataFolder + state.XmlFileName);
     const QString signedDataPath = prefix.hostPath(state.DataFolder + QStringLiteral("sig.dec"));
     if (government && (!QFileInfo(signCert).isFile() || !QFileInfo(signKey).isFile())) {
-        tell(kNoEncryptionCertificate);
+        showPlainMessage(prompt_, kNoEncryptionCertificate);
         return false;
     }
     const auto decrypt = sealkit_.function<Binding::DecryptFile>("decypt_File", Binding::Report::Always);

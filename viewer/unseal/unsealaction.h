@@ -37,8 +37,6 @@ public:
     void clearCerts();
 
 private:
-    void tell(const QString& text);
-
     certificates::CertificateScans& scans_;
     platform::Prompt& prompt_;
     platform::SealkitBinding& sealkit_;
