@@ -4,14 +4,12 @@
 
 #include "cardlib.h"
 #include "guard.h"
+#include "internal.h"
 
+#include <openssl/bio.h>
 #include <openssl/crypto.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -20,36 +18,20 @@ namespace {
 constexpr uint32_t kNoReader = static_cast<uint32_t>(-1);
 constexpr uint32_t kKeyUnreadable = static_cast<uint32_t>(-2);
 constexpr uint32_t kCertificateUnreadable = static_cast<uint32_t>(-3);
-constexpr uint32_t kOutputUnwritable = 70020;
+constexpr uint32_t kOutputUnwritable = otrx::kFileUnwritable;  // 70020
 
 constexpr size_t kPinField = 20;
 constexpr size_t kKeyBuffer = 2000;
 constexpr size_t kCertificateBuffer = 4000;
 
-// Writes the bytes to a temporary file beside `path` (mode 0600) and puts
-// it in place of any earlier file.
+// Writes the bytes through the toolkit's all-or-nothing output: a
+// temporary file of mode 0600 beside `path` that replaces any earlier file.
 bool writeReplacing(const std::string& path, const unsigned char* bytes, size_t length) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkstemp(&temp[0]);
-    if (fd < 0) {
-        return false;
-    }
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, bytes + done, length - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 || done != length || ::rename(temp.c_str(), path.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    otrx::AtomicOutput out;
+    return out.open(path.c_str()) == otrx::kOk &&
+           (length == 0 || BIO_write(out.bio(), bytes, static_cast<int>(length)) ==
+                               static_cast<int>(length)) &&
+           out.commit() == otrx::kOk;
 }
 
 uint32_t exportCard(const char* folder, const char* pin) {
