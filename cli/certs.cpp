@@ -5,6 +5,8 @@
 #include "commands.h"
 
 #include "locations.h"
+#include "runworkspace.h"
+#include "secrets.h"
 #include "smartcardread.h"
 #include "terminalprompt.h"
 
@@ -41,14 +43,13 @@ int certs(const QStringList& args) {
             return 2;
         }
     }
-    platform::Prefix prefix(platform::Prefix::defaultLocation());
-    if (!prefix.ensure()) {
-        std::fprintf(stderr, "paperlens-cli: cannot make the prefix in %s\n",
-                     prefix.root().toUtf8().constData());
+    RunWorkspace run;
+    if (!run.ok()) {
         return 1;
     }
+    platform::Prefix& prefix = run.prefix();
     prefix.attachMedia(platform::mountedMedia());
-    TerminalPrompt prompt;
+    TerminalPrompt prompt(smartCard);
     platform::SealkitBinding sealkit(prompt);
     certificates::MemoryGrid grid;
     certificates::CertificateList list(grid, prefix, sealkit);
@@ -58,7 +59,7 @@ int certs(const QStringList& args) {
         unseal::SmartCardRead card(scans, prompt, sealkit);
         card.chooseSmartCard();
         const bool read = card.read(pin, unseal::ReadTrigger::Button);
-        pin.fill(u'\0');
+        platform::wipe(pin);
         if (!read) {
             return 1;
         }

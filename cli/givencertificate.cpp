@@ -1,5 +1,6 @@
 #include "givencertificate.h"
 
+#include "secrets.h"
 #include "unsealaction.h"
 
 #include <QDir>
@@ -54,7 +55,7 @@ GivenCertificate::GivenCertificate(const platform::Prefix& prefix, platform::Pro
       certificate_(std::move(certificate)),
       password_(std::move(password)) {}
 
-GivenCertificate::~GivenCertificate() { password_.fill(u'\0'); }
+GivenCertificate::~GivenCertificate() { platform::wipe(password_); }
 
 void GivenCertificate::showModal(shell::AppState& state) {
     certificates::MemoryGrid grid;

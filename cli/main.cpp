@@ -7,7 +7,10 @@
 #include "commands.h"
 #include "givencertificate.h"
 #include "openpipeline.h"
+#include "runworkspace.h"
+#include "secrets.h"
 #include "terminalprompt.h"
+#include "termination.h"
 
 #include <QCoreApplication>
 
@@ -23,7 +26,7 @@ namespace {
 
 const char kUsage[] =
     "usage: paperlens-cli open FILE [--cert PATH (--password-stdin | --password-file F)]\n"
-    "                          [--out PAGE.html] [--pdf PAGE.pdf]\n"
+    "                          [--zip-password-file F] [--out PAGE.html] [--pdf PAGE.pdf]\n"
     "       paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
     "       paperlens-cli seal --xml F --xsl F --signer-key K --signer-cert C\n"
     "                          --recipient-cert R --conf CONF -o OUT.kvx\n"
@@ -41,6 +44,9 @@ const char kUsage[] =
     "smartcard, after reading the card with the PIN on standard input).\n"
     "seal signs the XML, envelopes it to the recipient and zips it with the\n"
     "XSL (signer key password on standard input); receipt zips them plain.\n"
+    "Without a terminal (or with --password-stdin) nothing is asked: a member\n"
+    "that is in the archive twice keeps its first copy, and the password of an\n"
+    "encrypted archive is the first line of the --zip-password-file F.\n"
     "Messages go to standard error. Exit status: 0 page written, 1 the\n"
     "document cannot be shown, 2 usage error.\n"
     "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n";
@@ -87,6 +93,7 @@ int open(const QStringList& args) {
     QString pdf;
     QString cert;
     QString passwordFile;
+    QString zipPasswordFile;
     bool passwordStdin = false;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
@@ -97,6 +104,8 @@ int open(const QStringList& args) {
             cert = QFileInfo(args[++i]).absoluteFilePath();
         } else if (args[i] == QLatin1String("--password-file") && i + 1 < args.size()) {
             passwordFile = args[++i];
+        } else if (args[i] == QLatin1String("--zip-password-file") && i + 1 < args.size()) {
+            zipPasswordFile = args[++i];
         } else if (args[i] == QLatin1String("--password-stdin")) {
             passwordStdin = true;
         } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
@@ -118,23 +127,38 @@ int open(const QStringList& args) {
         }
         password = *read;
     }
-    platform::Prefix prefix(platform::Prefix::defaultLocation());
-    if (!prefix.ensure()) {
-        std::fprintf(stderr, "paperlens-cli: cannot make the workspace in %s\n",
-                     prefix.root().toUtf8().constData());
+    TerminalPrompt prompt(passwordStdin);
+    if (!zipPasswordFile.isEmpty()) {
+        auto zipPassword = readSecretLine(zipPasswordFile);
+        if (!zipPassword) {
+            std::fprintf(stderr, "paperlens-cli: cannot read the zip password from %s\n",
+                         zipPasswordFile.toUtf8().constData());
+            return 1;
+        }
+        prompt.setGivenInput(*zipPassword);
+        platform::wipe(*zipPassword);
+    }
+    RunWorkspace run;
+    if (!run.ok()) {
         return 1;
     }
+    platform::Prefix& prefix = run.prefix();
     shell::AppState state;
-    TerminalPrompt prompt;
     GivenFile chooser;
     chooser.file = QFileInfo(file).absoluteFilePath();
     PageSink view;
     platform::SealkitBinding sealkit(prompt);
     GivenCertificate dialog(prefix, prompt, sealkit, cert, password);
-    password.fill(u'\0');
+    platform::wipe(password);
     modUnzip32 unzip(prompt, prefix);
     shell::OpenPipeline pipeline({state, prefix, prompt, chooser, view, dialog, unzip, QString()});
     pipeline.mnuFileOpen();
+    if (prompt.unanswered()) {
+        std::fputs("paperlens-cli: the archive is encrypted; give its password with "
+                   "--zip-password-file F\n",
+                   stderr);
+        return 1;
+    }
     const QString page = prefix.hostPath(pipeline.pagePath());
     bool shown = !view.shown.isEmpty() && view.shown == page && QFileInfo::exists(page);
     if (shown && !pdf.isEmpty() && !printPdf(page, QFileInfo(pdf).absoluteFilePath())) {
@@ -148,8 +172,6 @@ int open(const QStringList& args) {
         std::fprintf(stderr, "paperlens-cli: cannot write %s\n", out.toUtf8().constData());
         shown = false;
     }
-    // The page is not left behind, as the window deletes it at exit.
-    QFile::remove(page);
     return shown ? 0 : 1;
 }
 
@@ -203,6 +225,7 @@ GuiMain loadPdfModule(const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::hardenProcess();
     if (wantsPdf(argc, argv)) {
         GuiMain guiMain = loadPdfModule(argv[0]);
         if (guiMain == nullptr) {

@@ -7,6 +7,7 @@
 #include "commands.h"
 
 #include "sealkitbinding.h"
+#include "secrets.h"
 #include "terminalprompt.h"
 
 #include <QFile>
@@ -112,7 +113,7 @@ int seal(const QStringList& args) {
     }
     QString line = readSecretLine().value_or(QString());
     QByteArray password = line.toUtf8();
-    line.fill(u'\0');
+    platform::wipe(line);
     TerminalPrompt prompt;
     Binding sealkit(prompt);
     const auto makeSig = sealkit.function<Binding::MakeSigFile>("makeSig_File", Binding::Report::Always);
@@ -133,12 +134,12 @@ int seal(const QStringList& args) {
                          key.constData(), cert.constData(),
                          host(given->value("--recipient-cert")).constData(),
                          password.constData(), host(given->value("--conf")).constData());
-        password.fill('\0');
+        platform::wipe(password);
         if (status != 0) {
             return fail("makeEnc_File", status);
         }
     } else {
-        password.fill('\0');
+        platform::wipe(password);
         return fail("makeSig_File", status);
     }
     const QString xsl = given->value("--xsl");

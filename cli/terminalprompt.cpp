@@ -1,11 +1,14 @@
 #include "terminalprompt.h"
 
+#include "secrets.h"
+
 #include <QFile>
 
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -33,13 +36,26 @@ std::string readLine(bool echo) {
 
 }  // namespace
 
+TerminalPrompt::TerminalPrompt(bool stdinTaken) : interactive_(!stdinTaken && onTerminal()) {}
+
+TerminalPrompt::~TerminalPrompt() {
+    if (given_) {
+        platform::wipe(*given_);
+    }
+}
+
+void TerminalPrompt::setGivenInput(const QString& text) { given_ = text; }
+
 platform::Answer TerminalPrompt::message(const QString& text, const QString&, platform::Icon,
                                          platform::Buttons buttons) {
-    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+    // Texts break their lines with CR LF or CR, the terminal with LF.
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    std::fprintf(stderr, "%s\n", lines.toUtf8().constData());
     if (buttons == platform::Buttons::Ok) {
         return platform::Answer::Ok;
     }
-    if (!onTerminal()) {
+    if (!interactive_) {
         return platform::Answer::No;
     }
     std::fputs("[y]es / [n]o / [c]ancel: ", stderr);
@@ -51,11 +67,18 @@ platform::Answer TerminalPrompt::message(const QString& text, const QString&, pl
 }
 
 QString TerminalPrompt::input(const QString& prompt, const QString&, const QString&) {
-    if (!onTerminal()) {
+    if (given_) {
+        return *given_;
+    }
+    if (!interactive_) {
+        unanswered_ = true;
         return QString();
     }
     std::fprintf(stderr, "%s ", prompt.toUtf8().constData());
-    return QString::fromStdString(readLine(false));
+    std::string line = readLine(false);
+    QString text = QString::fromStdString(line);
+    explicit_bzero(line.data(), line.size());
+    return text;
 }
 
 std::optional<QString> readSecretLine(const QString& file) {
@@ -70,6 +93,6 @@ std::optional<QString> readSecretLine(const QString& file) {
         line.chop(1);
     }
     QString text = QString::fromUtf8(line);
-    line.fill('\0');
+    platform::wipe(line);
     return text;
 }

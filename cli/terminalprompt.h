@@ -1,6 +1,8 @@
-// The prompt seam on a terminal: messages go to standard error; questions
-// are asked on the terminal, and without one the overwrite question is
-// answered No and an input box gets the empty answer.
+// The prompt seam on a terminal: messages go to standard error. Questions
+// are asked on the terminal only when the run is interactive (standard
+// input and error are terminals and standard input carries no password);
+// otherwise the overwrite question is answered No and an input box gets
+// the zip password given on the command line, or nothing.
 #pragma once
 
 #include "prompt.h"
@@ -9,9 +11,25 @@
 
 class TerminalPrompt : public platform::Prompt {
 public:
+    // `stdinTaken`: standard input carries a password, not answers.
+    explicit TerminalPrompt(bool stdinTaken = false);
+    ~TerminalPrompt() override;
+    TerminalPrompt(const TerminalPrompt&) = delete;
+    TerminalPrompt& operator=(const TerminalPrompt&) = delete;
+
     platform::Answer message(const QString& text, const QString& caption, platform::Icon icon,
                              platform::Buttons buttons) override;
     QString input(const QString& prompt, const QString& caption, const QString& initial) override;
+
+    // The answer every input box gets instead of asking.
+    void setGivenInput(const QString& text);
+    // An input box was shown that could not be answered.
+    bool unanswered() const { return unanswered_; }
+
+private:
+    bool interactive_;
+    std::optional<QString> given_;
+    bool unanswered_ = false;
 };
 
 // The first line of a file, or of standard input when `file` is empty,

@@ -85,30 +85,40 @@ void SecretBytes::wipe() {
 
 namespace {
 
-// Reads a whole file into a buffer sized from the file system's report, and
-// grows it for files whose size is not reported (pipes, /proc).
-template <typename Buffer>
-Status readInto(const char* path, Buffer& out, Buffer (*make)(size_t)) {
+// Opens a regular file for reading: a FIFO or a device is refused before
+// anything waits on it or reads it without end. -1 on failure.
+int openRegularFile(const char* path, size_t limit, size_t& size) {
     if (path == nullptr || *path == '\0') {
-        return kFileUnreadable;
+        return -1;
     }
-    int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<unsigned long long>(st.st_size) > limit ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    size = static_cast<size_t>(st.st_size);
+    return fd;
+}
+
+// Reads a whole regular file into a buffer of the size the file system
+// reports; a file that grows beyond it while it is read is refused.
+template <typename Buffer>
+Status readInto(const char* path, Buffer& out, size_t limit, Buffer (*make)(size_t)) {
+    size_t size = 0;
+    int fd = openRegularFile(path, limit, size);
     if (fd < 0) {
         return kFileUnreadable;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return kFileUnreadable;
-    }
-    Buffer buffer = make(st.st_size > 0 ? static_cast<size_t>(st.st_size) : 4096);
+    Buffer buffer = make(size + 1);
     size_t used = 0;
     for (;;) {
-        unsigned char probe[1];
-        // A full buffer is only grown when the file really goes on.
-        bool full = used == buffer.size();
-        ssize_t n = full ? ::read(fd, probe, 1)
-                         : ::read(fd, buffer.data() + used, buffer.size() - used);
+        ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -119,13 +129,11 @@ Status readInto(const char* path, Buffer& out, Buffer (*make)(size_t)) {
         if (n == 0) {
             break;
         }
-        if (full) {
-            Buffer bigger = make(buffer.size() * 2);
-            std::memcpy(bigger.data(), buffer.data(), used);
-            bigger.data()[used] = probe[0];
-            buffer = std::move(bigger);
-        }
         used += static_cast<size_t>(n);
+        if (used == buffer.size()) {
+            ::close(fd);
+            return kFileUnreadable;
+        }
     }
     ::close(fd);
     buffer.truncate(used);
@@ -145,10 +153,12 @@ Bytes::Bytes(size_t size)
     }
 }
 
-Status readFile(const char* path, Bytes& out) { return readInto<Bytes>(path, out, makePlain); }
+Status readFile(const char* path, Bytes& out, size_t limit) {
+    return readInto<Bytes>(path, out, limit, makePlain);
+}
 
-Status readSecretFile(const char* path, SecretBytes& out) {
-    return readInto<SecretBytes>(path, out, makeSecret);
+Status readSecretFile(const char* path, SecretBytes& out, size_t limit) {
+    return readInto<SecretBytes>(path, out, limit, makeSecret);
 }
 
 AtomicOutput::~AtomicOutput() { discard(); }
@@ -201,10 +211,16 @@ void AtomicOutput::discard() {
 }
 
 Status openInput(const char* path, BioPtr& in) {
-    in.reset(path != nullptr ? BIO_new_file(path, "rb") : nullptr);
-    if (!in) {
-        ERR_clear_error();
+    size_t size = 0;
+    int fd = openRegularFile(path, kMaxMessageFile, size);
+    if (fd < 0) {
         return kFileUnreadable;
+    }
+    in.reset(BIO_new_fd(fd, BIO_CLOSE));
+    if (!in) {
+        ::close(fd);
+        ERR_clear_error();
+        return kOutOfMemory;
     }
     return kOk;
 }
@@ -242,7 +258,7 @@ CmsPtr parseCms(const Bytes& der) {
 
 Status loadCms(const char* path, int nid, Status malformed, CmsPtr& cms) {
     Bytes der;
-    Status status = readFile(path, der);
+    Status status = readFile(path, der, kMaxMessageFile);
     if (status != kOk) {
         return status;
     }

@@ -88,9 +88,17 @@ private:
     size_t size_ = 0;
 };
 
-// Reads a whole file. kFileUnreadable when it cannot be opened or read.
-[[nodiscard]] Status readFile(const char* path, Bytes& out);
-[[nodiscard]] Status readSecretFile(const char* path, SecretBytes& out);
+// The largest files the toolkit reads: messages (enveloped and signed
+// data), and everything else (certificates, keys, trust configurations).
+constexpr size_t kMaxMessageFile = size_t{1} << 30;
+constexpr size_t kMaxSmallFile = size_t{4} << 20;
+
+// Reads a whole regular file of at most `limit` bytes. kFileUnreadable
+// when it cannot be opened or read, is no regular file (a FIFO, a device,
+// a folder) or is larger.
+[[nodiscard]] Status readFile(const char* path, Bytes& out, size_t limit = kMaxSmallFile);
+[[nodiscard]] Status readSecretFile(const char* path, SecretBytes& out,
+                                    size_t limit = kMaxSmallFile);
 
 // Writes a file all at once or not at all: the bytes go to a temporary file
 // beside the target, which replaces the target only on commit(). An output
@@ -113,7 +121,8 @@ private:
     BioPtr bio_;
 };
 
-// Opens a file for the streaming reads of CMS making.
+// Opens a regular file of at most kMaxMessageFile bytes for the streaming
+// reads of CMS making.
 [[nodiscard]] Status openInput(const char* path, BioPtr& in);
 // Writes a CMS message as DER, all at once or not at all.
 [[nodiscard]] Status writeCms(const char* path, CMS_ContentInfo* cms);

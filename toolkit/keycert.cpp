@@ -7,6 +7,7 @@
 #include <openssl/pem.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 using namespace otrx;
@@ -57,7 +58,7 @@ namespace otrx {
 
 X509Ptr parseCertificate(const unsigned char* data, size_t size) {
     X509Ptr x509(X509_new_ex(libraryContext(), nullptr));
-    if (!x509 || size == 0) {
+    if (!x509 || size == 0 || size > static_cast<size_t>(INT_MAX)) {
         return nullptr;
     }
     X509* raw = x509.release();

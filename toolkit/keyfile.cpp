@@ -9,6 +9,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <climits>
 
 #include <cstring>
 
@@ -24,17 +25,44 @@ constexpr const char* kIdentityRandomOid = "1.2.410.200004.10.1.1.3";
 constexpr unsigned char kOldSeedIv[16] = {'0', '1', '2', '3', '4', '5', '6', '7',
                                           '8', '9', '0', '1', '2', '3', '4', '5'};
 // Key files use 2048; a far larger count only makes opening a file hang.
+// The same bound holds for every scheme, and scrypt's costs are bounded
+// to a few seconds and 128 MiB.
 constexpr long kMaxIterations = 1000000;
+constexpr long kMaxScryptCost = 1L << 17;
+constexpr long kMaxScryptBlockSize = 8;
+constexpr long kMaxScryptParallel = 16;
 
 using SigPtr = std::unique_ptr<X509_SIG, Deleter<X509_SIG_free>>;
 using P8Ptr = std::unique_ptr<PKCS8_PRIV_KEY_INFO, Deleter<PKCS8_PRIV_KEY_INFO_free>>;
 using PbeParamPtr = std::unique_ptr<PBEPARAM, Deleter<PBEPARAM_free>>;
 using Pbe2ParamPtr = std::unique_ptr<PBE2PARAM, Deleter<PBE2PARAM_free>>;
+using Pbkdf2ParamPtr = std::unique_ptr<PBKDF2PARAM, Deleter<PBKDF2PARAM_free>>;
+using ScryptParamPtr = std::unique_ptr<SCRYPT_PARAMS, Deleter<SCRYPT_PARAMS_free>>;
 
 std::string oidText(const ASN1_OBJECT* oid) {
     char text[128];
     int n = OBJ_obj2txt(text, sizeof text, oid, 1);
     return n > 0 && static_cast<size_t>(n) < sizeof text ? std::string(text) : std::string();
+}
+
+// The algorithm's parameters unpacked as `item`; null when they are no
+// SEQUENCE of that shape.
+void* unpackParameters(const X509_ALGOR* algorithm, const ASN1_ITEM* item) {
+    const void* parameter = nullptr;
+    int parameterType = 0;
+    X509_ALGOR_get0(nullptr, &parameterType, &parameter, algorithm);
+    if (parameterType != V_ASN1_SEQUENCE) {
+        return nullptr;
+    }
+    ASN1_TYPE wrapped{};
+    wrapped.type = V_ASN1_SEQUENCE;
+    wrapped.value.sequence = const_cast<ASN1_STRING*>(static_cast<const ASN1_STRING*>(parameter));
+    return ASN1_TYPE_unpack_sequence(item, &wrapped);
+}
+
+bool withinBound(const ASN1_INTEGER* value, long bound) {
+    const long n = value != nullptr ? ASN1_INTEGER_get(value) : 0;
+    return n >= 1 && n <= bound;
 }
 
 bool isAscii(const char* text) {
@@ -126,24 +154,12 @@ Status openSeedScheme(const X509_SIG* sig, const unsigned char* password, size_t
     const X509_ALGOR* algorithm = nullptr;
     const ASN1_OCTET_STRING* encrypted = nullptr;
     X509_SIG_get0(sig, &algorithm, &encrypted);
-    const void* parameter = nullptr;
-    int parameterType = 0;
-    X509_ALGOR_get0(nullptr, &parameterType, &parameter, algorithm);
-    if (parameterType != V_ASN1_SEQUENCE) {
+    PbeParamPtr params(
+        static_cast<PBEPARAM*>(unpackParameters(algorithm, ASN1_ITEM_rptr(PBEPARAM))));
+    if (!params || params->salt == nullptr || !withinBound(params->iter, kMaxIterations)) {
         return kKeyMalformed;
     }
-    ASN1_TYPE wrapped{};
-    wrapped.type = V_ASN1_SEQUENCE;
-    wrapped.value.sequence = const_cast<ASN1_STRING*>(static_cast<const ASN1_STRING*>(parameter));
-    PbeParamPtr params(static_cast<PBEPARAM*>(
-        ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBEPARAM), &wrapped)));
-    if (!params || params->salt == nullptr || params->iter == nullptr) {
-        return kKeyMalformed;
-    }
-    long iterations = ASN1_INTEGER_get(params->iter);
-    if (iterations < 1 || iterations > kMaxIterations) {
-        return kKeyMalformed;
-    }
+    const long iterations = ASN1_INTEGER_get(params->iter);
     unsigned char key[16];
     unsigned char iv[16];
     Status status = deriveSeedCbcWithSha1(
@@ -166,33 +182,53 @@ Status openSeedScheme(const X509_SIG* sig, const unsigned char* password, size_t
     return keyFromPkcs8(plain.data(), plain.size(), out, kWrongPassword);
 }
 
+// The key derivation of a PBES2, PKCS#12 or PKCS#5 v1 scheme, checked
+// before OpenSSL runs it: its cost is bounded as the SEED schemes' is, and
+// its cipher must be there.
+Status checkDerivation(const X509_ALGOR* algorithm) {
+    const ASN1_OBJECT* oid = nullptr;
+    X509_ALGOR_get0(&oid, nullptr, nullptr, algorithm);
+    if (OBJ_obj2nid(oid) != NID_pbes2) {
+        PbeParamPtr params(
+            static_cast<PBEPARAM*>(unpackParameters(algorithm, ASN1_ITEM_rptr(PBEPARAM))));
+        return params && withinBound(params->iter, kMaxIterations) ? kOk : kKeyMalformed;
+    }
+    Pbe2ParamPtr params(
+        static_cast<PBE2PARAM*>(unpackParameters(algorithm, ASN1_ITEM_rptr(PBE2PARAM))));
+    if (!params || params->keyfunc == nullptr || params->encryption == nullptr) {
+        return kKeyMalformed;
+    }
+    const int kdf = OBJ_obj2nid(params->keyfunc->algorithm);
+    if (kdf == NID_id_pbkdf2) {
+        Pbkdf2ParamPtr pbkdf2(static_cast<PBKDF2PARAM*>(
+            unpackParameters(params->keyfunc, ASN1_ITEM_rptr(PBKDF2PARAM))));
+        if (!pbkdf2 || !withinBound(pbkdf2->iter, kMaxIterations)) {
+            return kKeyMalformed;
+        }
+    } else if (kdf == NID_id_scrypt) {
+        ScryptParamPtr scrypt(static_cast<SCRYPT_PARAMS*>(
+            unpackParameters(params->keyfunc, ASN1_ITEM_rptr(SCRYPT_PARAMS))));
+        if (!scrypt || !withinBound(scrypt->costParameter, kMaxScryptCost) ||
+            !withinBound(scrypt->blockSize, kMaxScryptBlockSize) ||
+            !withinBound(scrypt->parallelizationParameter, kMaxScryptParallel)) {
+            return kKeyMalformed;
+        }
+    } else {
+        return kKeyMalformed;
+    }
+    const char* name = OBJ_nid2sn(OBJ_obj2nid(params->encryption->algorithm));
+    CipherPtr cipher(name ? EVP_CIPHER_fetch(libraryContext(), name, nullptr) : nullptr);
+    return cipher ? kOk : kAlgorithmUnavailable;
+}
+
 // PBES2 and the PKCS#12 schemes, which OpenSSL opens itself.
 Status openStandardScheme(const X509_SIG* sig, const unsigned char* password,
                           size_t passwordLength, DecodedKey& out) {
     const X509_ALGOR* algorithm = nullptr;
     X509_SIG_get0(sig, &algorithm, nullptr);
-    const ASN1_OBJECT* oid = nullptr;
-    const void* parameter = nullptr;
-    int parameterType = 0;
-    X509_ALGOR_get0(&oid, &parameterType, &parameter, algorithm);
-    if (OBJ_obj2nid(oid) == NID_pbes2) {
-        if (parameterType != V_ASN1_SEQUENCE) {
-            return kKeyMalformed;
-        }
-        ASN1_TYPE wrapped{};
-        wrapped.type = V_ASN1_SEQUENCE;
-        wrapped.value.sequence =
-            const_cast<ASN1_STRING*>(static_cast<const ASN1_STRING*>(parameter));
-        Pbe2ParamPtr params(static_cast<PBE2PARAM*>(
-            ASN1_TYPE_unpack_sequence(ASN1_ITEM_rptr(PBE2PARAM), &wrapped)));
-        if (!params || params->encryption == nullptr) {
-            return kKeyMalformed;
-        }
-        const char* name = OBJ_nid2sn(OBJ_obj2nid(params->encryption->algorithm));
-        CipherPtr cipher(name ? EVP_CIPHER_fetch(libraryContext(), name, nullptr) : nullptr);
-        if (!cipher) {
-            return kAlgorithmUnavailable;
-        }
+    Status status = checkDerivation(algorithm);
+    if (status != kOk) {
+        return status;
     }
     P8Ptr p8(PKCS8_decrypt_ex(sig, reinterpret_cast<const char*>(password),
                               static_cast<int>(passwordLength), libraryContext(), nullptr));
@@ -274,6 +310,9 @@ int pemPassword(char* buffer, int size, int, void* user) {
 // PEM: the DER inside is any of the forms decodeDer reads; a traditional
 // "Proc-Type: 4,ENCRYPTED" block is opened here first.
 Status decodePem(const SecretBytes& file, const char* password, DecodedKey& out) {
+    if (file.size() > static_cast<size_t>(INT_MAX)) {
+        return kKeyMalformed;
+    }
     BioPtr bio(BIO_new_mem_buf(file.data(), static_cast<int>(file.size())));
     if (!bio) {
         return kOutOfMemory;

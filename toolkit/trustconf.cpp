@@ -5,6 +5,7 @@
 #include <openssl/pem.h>
 
 #include <algorithm>
+#include <climits>
 #include <cctype>
 #include <cstring>
 #include <filesystem>
@@ -67,6 +68,9 @@ Status addFile(const fs::path& path, STACK_OF(X509) * into) {
         x509.release();
         return kOk;
     }
+    if (bytes.size() > static_cast<size_t>(INT_MAX)) {
+        return kCertificateMalformed;
+    }
     BioPtr bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
     int added = 0;
     for (;;) {
@@ -126,8 +130,17 @@ Status loadTrustConfig(const char* path, TrustConfig& config) {
     if (fs::is_directory(path, ec)) {
         return kFileUnreadable;
     }
+    // Read as any other toolkit file (a regular file of bounded size), then
+    // parsed from memory.
+    Bytes bytes;
+    Status read = readFile(path, bytes);
+    if (read != kOk) {
+        return read;
+    }
+    const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     Entries entries;
-    if (ini_parse(path, onEntry, &entries) != 0) {
+    if (text.find('\0') != std::string::npos ||
+        ini_parse_string(text.c_str(), onEntry, &entries) != 0) {
         return kFileUnreadable;
     }
     if (entries.checkTime.empty() || entries.checkTime == "yes" || entries.checkTime == "true" ||

@@ -2,6 +2,8 @@
 #include "dialoghost.h"
 #include "frmmain.h"
 #include "qtseams.h"
+#include "termination.h"
+#include "workspace.h"
 
 #include <QApplication>
 #include <QDir>
@@ -9,6 +11,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 
 namespace {
@@ -26,9 +31,32 @@ QString startPage() {
     return QStringLiteral(PAPERLENS_RESOURCES "/loading.html");
 }
 
+// A signal ends the program through its event loop, so that the window
+// closes as Exit closes it and the workspace goes with the process. Should
+// the loop not get there (a second signal, or 10 seconds), the workspace
+// is removed at once and the process ends.
+void endOnSignals(platform::ProcessWorkspace& workspace) {
+    platform::onTerminationSignal([&workspace](int signal) {
+        static std::atomic<bool> received{false};
+        const auto endNow = [&workspace, signal] {
+            workspace.remove();
+            ::_exit(128 + signal);
+        };
+        if (received.exchange(true)) {
+            endNow();
+        }
+        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
+        std::thread([endNow] {
+            std::this_thread::sleep_for(std::chrono::seconds(10));
+            endNow();
+        }).detach();
+    });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::hardenProcess();
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         // Chromium refuses to start as root with its sandbox on.
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -44,6 +72,13 @@ int main(int argc, char** argv) {
                      prefix.root().toUtf8().constData());
         return 1;
     }
+    platform::ProcessWorkspace workspace(prefix);
+    if (!workspace.ok()) {
+        std::fprintf(stderr, "paperlens: cannot make a workspace in %s\n",
+                     prefix.workspaceRoot().toUtf8().constData());
+        return 1;
+    }
+    endOnSignals(workspace);
     platform::QtPrompt prompt;
     platform::QtFileChooser chooser;
     platform::QtPrinterChooser printers;
@@ -52,5 +87,9 @@ int main(int argc, char** argv) {
     unseal::DialogHost dialog({prefix, prompt, sealkit});
     shell::frmMain window({prefix, prompt, chooser, printers, dialog, startPage()});
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // The signals end the process at once from here on: the workspace is
+    // about to go anyway.
+    platform::onTerminationSignal([](int signal) { ::_exit(128 + signal); });
+    return status;
 }

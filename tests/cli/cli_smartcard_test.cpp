@@ -9,9 +9,7 @@
 
 TEST(CliSmartCard, ReadsTheCardAndListsItsCertificate) {
     testsupport::PcscDaemon daemon;
-    if (!daemon.failure().empty()) {
-        GTEST_SKIP() << daemon.failure();
-    }
+    PAPERLENS_REQUIRE_PCSCD(daemon);
     testsupport::TempDir dir;
     const fixtures::World world = fixtures::writeWorld(dir / "world", "1234qwer!");
     const std::string kim = dir / "world/users/kim";

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QString>
 
 #include <cstdio>
@@ -152,7 +153,11 @@ TEST(Cli, CertsListsWhatEachLocationHolds) {
         EXPECT_EQ(prefix.run(c.args, &output), 0) << c.args.back();
         EXPECT_EQ(output, c.output) << c.args.back();
     }
-    EXPECT_TRUE(testsupport::exists(prefix.root + "/drive_c/kvx/cn=1/SignPri.key"));
+    // The keys exported from the registry went with the run's workspace.
+    EXPECT_FALSE(testsupport::exists(prefix.root + "/drive_c/kvx"));
+    EXPECT_EQ(QDir(QString::fromStdString(prefix.root + "/workspace"))
+                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList());
 }
 
 TEST(Cli, CertsWithNothingToListPrintsNothing) {

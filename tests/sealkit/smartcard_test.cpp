@@ -56,18 +56,14 @@ TEST(SmartCard, WithoutThePcscServiceThereIsNoReader) {
 
 TEST(SmartCard, WithTheServiceButNoCardThereIsNoReader) {
     PcscDaemon daemon;
-    if (!daemon.failure().empty()) {
-        GTEST_SKIP() << daemon.failure();
-    }
+    PAPERLENS_REQUIRE_PCSCD(daemon);
     TempDir dir;
     EXPECT_EQ(save(dir.path(), kPin), -1);
 }
 
 TEST(SmartCard, ExportsExactlyTheCardsBytesAndReplacesEarlierFiles) {
     CardReader reader({{0xF303, kKey}, {0xF304, kCertificate}});
-    if (!reader.daemon.failure().empty()) {
-        GTEST_SKIP() << reader.daemon.failure();
-    }
+    PAPERLENS_REQUIRE_PCSCD(reader.daemon);
     ASSERT_TRUE(reader.up());
     TempDir dir;
     testsupport::writeFile(dir / "SignPri.key", std::string(5000, 'x'));
@@ -129,9 +125,7 @@ TEST(SmartCard, MissingOrOversizedCardFilesFail) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CardReader reader(c.files);
-        if (!reader.daemon.failure().empty()) {
-            GTEST_SKIP() << reader.daemon.failure();
-        }
+        PAPERLENS_REQUIRE_PCSCD(reader.daemon);
         ASSERT_TRUE(reader.up());
         TempDir dir;
         EXPECT_EQ(save(dir.path(), kPin), c.result);

@@ -182,6 +182,6 @@ TEST(OpenPipeline, ANonZipIsReportedAndThenViewingFails) {
     testsupport::writeFile(v.dir / "broken.rcp", "not a zip");
     v.open(v.dir / "broken.rcp");
     ASSERT_EQ(v.prompt.shown.size(), 2u);
-    EXPECT_EQ(v.prompt.shown[0].text, "9");
+    EXPECT_TRUE(v.prompt.shown[0].text.startsWith("9\r\n"));
     EXPECT_EQ(v.prompt.shown[1].text, "서식 데이터(XML) 파일을 찾을 수 없습니다.");
 }

@@ -194,7 +194,8 @@ PcscDaemon::PcscDaemon() {
         std::string name;
         std::ifstream("/proc/" + std::to_string(running) + "/comm") >> name;
         if (name == "pcscd") {
-            failure_ = "a pcscd is already running (pid " + std::to_string(running) + ")";
+            busy_ = "a pcscd is already running (pid " + std::to_string(running) + ")";
+            failure_ = busy_;
             return;
         }
         ::unlink(kPidFile);

@@ -55,12 +55,24 @@ public:
 
     // Empty when it runs; otherwise why it could not start.
     const std::string& failure() const { return failure_; }
+    // Set, with failure(), when another pcscd already runs: the only case
+    // in which a test that needs the service is skipped.
+    const std::string& busy() const { return busy_; }
 
 private:
     std::string folder_;
     int pid_ = -1;
     std::string failure_;
+    std::string busy_;
 };
+
+// Skips the test when another pcscd already runs, and fails it when ours
+// cannot start.
+#define PAPERLENS_REQUIRE_PCSCD(daemon)                                        \
+    if (!(daemon).busy().empty()) {                                          \
+        GTEST_SKIP() << "skipped: " << (daemon).busy();                      \
+    }                                                                        \
+    ASSERT_TRUE((daemon).failure().empty()) << (daemon).failure()
 
 // Waits until a card is present in some reader (true) or `seconds` pass.
 bool waitForCard(double seconds);

@@ -400,9 +400,7 @@ TEST(SmartCardInTheDialog, EachFailureHasItsMessageByButtonAndByEnter) {
         testsupport::VirtualCard card(files, kPin);
         if (c.daemon) {
             daemon = std::make_unique<testsupport::PcscDaemon>();
-            if (!daemon->failure().empty()) {
-                GTEST_SKIP() << daemon->failure();
-            }
+            PAPERLENS_REQUIRE_PCSCD(*daemon);
             ASSERT_TRUE(card.insert(testsupport::PcscDaemon::kPort));
             ASSERT_TRUE(testsupport::waitForCard(20));
         }
@@ -424,9 +422,7 @@ TEST(SmartCardInTheDialog, EachFailureHasItsMessageByButtonAndByEnter) {
 
 TEST(SmartCardInTheDialog, TheCardsCertificateUnsealsWithItsPassword) {
     testsupport::PcscDaemon daemon;
-    if (!daemon.failure().empty()) {
-        GTEST_SKIP() << daemon.failure();
-    }
+    PAPERLENS_REQUIRE_PCSCD(daemon);
     Session s;
     const std::string kim = s.world.world + "/users/kim";
     testsupport::VirtualCard card({{0xF303, testsupport::readFile(kim + "/SignPri.key")},

@@ -1,6 +1,7 @@
 #include "registryexport.h"
 
 #include "privatefiles.h"
+#include "secrets.h"
 
 #include <QFileInfo>
 
@@ -42,7 +43,7 @@ bool decodeToFile(const platform::Prefix& prefix, const QString& text, const QSt
     const QString file = prefix.hostPath(path);
     const bool written = platform::makePrivateFolder(QFileInfo(file).path()) &&
                          platform::writePrivateFile(file, decoded.decoded);
-    decoded.decoded.fill(0);
+    platform::wipe(decoded.decoded);
     return written;
 }
 

@@ -25,10 +25,13 @@ int Drives::type(QChar letter) const {
     const auto configured =
         machine_->value(QStringLiteral("Software\\Wine\\Drives"), QString(letter.toLower()) + u':');
     if (configured && configured->type == Registry::kString) {
-        const QString kind =
-            QString::fromUtf16(reinterpret_cast<const char16_t*>(configured->data.constData()),
-                               configured->data.size() / 2 - 1)
-                .toLower();
+        // UTF-16 with its terminating zero, which a hand-edited value may
+        // lack; anything shorter than one character is no type.
+        const qsizetype units = configured->data.size() / 2;
+        QString kind = QString::fromUtf16(
+            reinterpret_cast<const char16_t*>(configured->data.constData()), units);
+        kind.truncate(kind.indexOf(QChar(u'\0')) < 0 ? kind.size() : kind.indexOf(QChar(u'\0')));
+        kind = kind.toLower();
         if (kind == QLatin1String("cdrom")) {
             return kDriveCdRom;
         }

@@ -96,8 +96,15 @@ bool Prefix::ensure() const {
     return true;
 }
 
+QString Prefix::workspaceRoot() const { return root_ + QStringLiteral("/workspace"); }
+
 QString Prefix::applicationFolder() const {
-    return root_ + QStringLiteral("/workspace");
+    return application_.isEmpty() ? workspaceRoot() : application_;
+}
+
+void Prefix::mapFolder(const QString& folderText, const QString& hostFolder) {
+    QStringList parts = components(folderText.toUpper());
+    mapped_.append({parts, hostFolder});
 }
 
 QString Prefix::smartCardFolder() const { return root_ + QStringLiteral("/smartcard"); }
@@ -108,12 +115,40 @@ QString Prefix::hostPath(const QString& text) const {
         QString joined = parts.join(u'/');
         return text.startsWith(u'/') || text.startsWith(u'\\') ? u'/' + joined : joined;
     }
+    // The components below the drive, with "." and ".." worked out so
+    // that no text leaves the drive's folder.
+    QStringList parts;
+    for (const QString& part : components(text.mid(2))) {
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty()) {
+                parts.removeLast();
+            }
+        } else if (part != QLatin1String(".")) {
+            parts.append(part);
+        }
+    }
     QString path = driveFolder(text[0]);
     if (path.isEmpty()) {
         path = root_ + QStringLiteral("/dosdevices/") + text[0].toLower() + u':';
     }
-    for (const QString& part : components(text.mid(2))) {
-        path += u'/' + lookUp(path, part);
+    int first = 0;
+    for (const auto& [mapped, host] : mapped_) {
+        const int depth = static_cast<int>(mapped.size()) - 1;
+        if (mapped.first() != QString(text[0].toUpper()) + u':' || parts.size() < depth) {
+            continue;
+        }
+        bool below = true;
+        for (int i = 0; i < depth && below; ++i) {
+            below = parts[i].toUpper() == mapped[i + 1];
+        }
+        if (below) {
+            path = host;
+            first = depth;
+            break;
+        }
+    }
+    for (int i = first; i < parts.size(); ++i) {
+        path += u'/' + lookUp(path, parts[i]);
     }
     return path;
 }
@@ -222,7 +257,8 @@ std::optional<QStringList> readDirectory(const QString& hostFolder, bool folders
     QStringList names;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (name == "." || name == ".." || (!hidden && isHidden(folder, name))) {
+        if (name == "." || name == ".." || name.contains('\\') ||
+            (!hidden && isHidden(folder, name))) {
             continue;
         }
         struct stat st {};
@@ -263,6 +299,7 @@ QStringList listDirectory(const QString& hostFolder, bool folders, bool files, b
         filters |= QDir::Hidden;
     }
     QStringList names = QDir(hostFolder).entryList(filters, QDir::Unsorted);
+    names.removeIf([](const QString& name) { return name.contains(u'\\'); });
     std::stable_sort(names.begin(), names.end(), windowsNameLess);
     return names;
 }

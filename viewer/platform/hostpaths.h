@@ -40,9 +40,15 @@ public:
     // where that exists. False when the prefix cannot be made.
     [[nodiscard]] bool ensure() const;
 
+    // The folder that holds every process's application folder, and the
+    // trust configurations a user puts there.
+    QString workspaceRoot() const;
     // The application folder as the logic writes it: a host path without a
-    // trailing separator, to which "\data\" and the like are appended.
+    // trailing separator, to which "\data\" and the like are appended. It
+    // is the running process's own folder once one is open (workspace.h),
+    // the workspace root before.
     QString applicationFolder() const;
+    void setApplicationFolder(const QString& hostFolder) { application_ = hostFolder; }
     // Where the smart-card export writes the card's signing pair.
     QString smartCardFolder() const;
 
@@ -50,8 +56,12 @@ public:
     // separators read as one. "x:\..." goes through dosdevices/x:. Below a
     // drive each existing component is found as Windows finds it: an exact
     // match first, then one that ignores letter case; a component that does
-    // not exist is kept as written, so new files get the name given.
+    // not exist is kept as written, so new files get the name given. "."
+    // is skipped and ".." goes up, but never above the drive's folder.
     QString hostPath(const QString& text) const;
+    // Maps a folder of a drive ("c:\kvx") onto a host folder: every path
+    // text below it goes there instead. Letter case is ignored.
+    void mapFolder(const QString& folderText, const QString& hostFolder);
 
     // Gives the media that have no letter yet the first free letters, "a"
     // first. Letters with a dosdevices link keep it.
@@ -65,13 +75,19 @@ public:
 
 private:
     QString root_;
+    QString application_;
     QMap<QChar, Medium> media_;  // by lower-case letter
+    // Mapped folders: the upper-cased components of the text, drive
+    // first, and the host folder.
+    QVector<QPair<QStringList, QString>> mapped_;
 };
 
 // The names in a host folder, sorted as an NTFS volume lists them: by the
 // upper-cased names, compared code unit by code unit. "." and ".." are not
 // listed; `folders` and `files` choose the kinds; hidden entries (dot
-// names) only when `hidden` is set.
+// names) only when `hidden` is set. Names holding "\\" are never listed:
+// in a path text that character separates, so such a name would lead
+// elsewhere.
 QStringList listDirectory(const QString& hostFolder, bool folders, bool files, bool hidden);
 
 // The same listing, nothing when the folder exists but cannot be read. A

@@ -1,5 +1,7 @@
 #include "privatefiles.h"
 
+#include "hostpaths.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -51,6 +54,29 @@ bool writePrivateFile(const QString& hostFile, const QByteArray& bytes) {
         return false;
     }
     return true;
+}
+
+bool removeTree(const QString& hostFolder) {
+    // Every entry, whatever its name: a name holding "\\" is not one a
+    // path text can reach, but it goes with the folder all the same.
+    QStringList names = QDir(hostFolder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    std::stable_sort(names.begin(), names.end(), windowsNameLess);
+    QStringList subfolders;
+    bool ok = true;
+    for (const QString& name : names) {
+        const QString entry = hostFolder + u'/' + name;
+        const QFileInfo info(entry);
+        if (info.isDir() && !info.isSymLink()) {
+            subfolders.append(entry);
+        } else {
+            ok = QFile::remove(entry) && ok;
+        }
+    }
+    for (const QString& folder : subfolders) {
+        ok = removeTree(folder) && ok;
+    }
+    return QDir().rmdir(hostFolder) && ok;
 }
 
 }  // namespace platform

@@ -15,4 +15,10 @@ namespace platform {
 // renames it over `hostFile`, so the file holds the old or the new bytes.
 [[nodiscard]] bool writePrivateFile(const QString& hostFile, const QByteArray& bytes);
 
+// Removes a host folder with everything in it: the files of each level in
+// the order Windows lists them, then its subfolders, the folder itself
+// last. Hidden files go too, and links are removed, never followed. False
+// when anything could not be removed.
+[[nodiscard]] bool removeTree(const QString& hostFolder);
+
 }  // namespace platform

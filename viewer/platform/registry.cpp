@@ -251,24 +251,33 @@ Registry Registry::parse(const QByteArray& text) {
 }
 
 Registry::Key& Registry::makeKey(const QString& path) {
-    const QStringList parts = normalPath(path).split(u'\\', Qt::SkipEmptyParts);
-    QString upper;
-    Key* parent = &keys_[QString()];
-    for (const QString& part : parts) {
-        upper += (upper.isEmpty() ? QString() : QStringLiteral("\\")) + part.toUpper();
-        auto found = keys_.find(upper);
-        if (found == keys_.end()) {
-            parent->children.append(part);
-            found = keys_.insert(upper, Key{part, {}, {}});
+    size_t current = 0;
+    for (const QString& part : normalPath(path).split(u'\\', Qt::SkipEmptyParts)) {
+        const QString upper = part.toUpper();
+        const auto found = keys_[current].children.constFind(upper);
+        if (found != keys_[current].children.constEnd()) {
+            current = static_cast<size_t>(found.value());
+            continue;
         }
-        parent = &found.value();
+        const int child = static_cast<int>(keys_.size());
+        keys_.emplace_back();
+        keys_[current].children.insert(upper, child);
+        keys_[current].childNames.append(part);
+        current = static_cast<size_t>(child);
     }
-    return *parent;
+    return keys_[current];
 }
 
 const Registry::Key* Registry::find(const QString& path) const {
-    const auto found = keys_.find(normalPath(path).toUpper());
-    return found == keys_.end() ? nullptr : &found.value();
+    size_t current = 0;
+    for (const QString& part : normalPath(path).split(u'\\', Qt::SkipEmptyParts)) {
+        const auto found = keys_[current].children.constFind(part.toUpper());
+        if (found == keys_[current].children.constEnd()) {
+            return nullptr;
+        }
+        current = static_cast<size_t>(found.value());
+    }
+    return &keys_[current];
 }
 
 bool Registry::hasKey(const QString& path) const {
@@ -313,7 +322,7 @@ QStringList Registry::subkeys(const QString& path) const {
     if (key == nullptr) {
         return {};
     }
-    QStringList names = key->children;
+    QStringList names = key->childNames;
     std::stable_sort(names.begin(), names.end(), windowsNameLess);
     return names;
 }

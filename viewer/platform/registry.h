@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace platform {
 
@@ -57,15 +58,17 @@ public:
     QStringList subkeys(const QString& path) const;
 
 private:
+    // A tree, each key knowing its children by name, so that memory grows
+    // with the file and not with the depth of its keys.
     struct Key {
-        QString name;
         QHash<QString, Value> values;  // by upper-cased name
-        QStringList children;          // names as written
+        QHash<QString, int> children;  // by upper-cased name: index in keys_
+        QStringList childNames;        // as written
     };
     Key& makeKey(const QString& path);
     const Key* find(const QString& path) const;
 
-    QHash<QString, Key> keys_;  // by upper-cased, normalised path
+    std::vector<Key> keys_{Key()};  // keys_[0] is the hive's root
 };
 
 }  // namespace platform

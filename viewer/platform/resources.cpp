@@ -14,8 +14,8 @@ QString shippedFile(const QString& name) {
     return QStringLiteral(PAPERLENS_RESOURCES "/") + name;
 }
 
-QString trustConfiguration(const QString& applicationFolder, const QString& name) {
-    const QString own = applicationFolder + u'/' + name;
+QString trustConfiguration(const QString& workspaceRoot, const QString& name) {
+    const QString own = workspaceRoot + u'/' + name;
     return QFileInfo(own).isFile() ? own : shippedFile(name);
 }
 

@@ -11,8 +11,8 @@ namespace platform {
 QString shippedFile(const QString& name);
 
 // The trust configuration `name` ("npkiconf.ini", "otrxconf.ini"): the
-// user's own in the application folder where there is one, else the
-// shipped default.
-QString trustConfiguration(const QString& applicationFolder, const QString& name);
+// user's own in the workspace root where there is one, else the shipped
+// default.
+QString trustConfiguration(const QString& workspaceRoot, const QString& name);
 
 }  // namespace platform

@@ -1,5 +1,8 @@
 #include "formrender.h"
 
+#include "msxsl.h"
+#include "renderlimits.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -7,6 +10,7 @@
 #include <QUrl>
 
 #include <libxml/parser.h>
+#include <libxml/uri.h>
 #include <libxml/xmlIO.h>
 #include <libxslt/security.h>
 #include <libxslt/transform.h>
@@ -15,6 +19,7 @@
 #include <libxslt/xsltutils.h>
 
 #include <memory>
+#include <vector>
 #include <mutex>
 
 namespace shell {
@@ -28,40 +33,61 @@ const QString kBadXsl = QStringLiteral("서식 양식(XSL) 파일을 읽을 수 
 const QString kTransformFailed = QStringLiteral("서식을 화면으로 변환하지 못했습니다.");
 const QString kPageUnwritable = QStringLiteral("화면 파일을 쓸 수 없습니다: ");
 
-// XML and XSL files are parsed without entity substitution, DTD loading or
-// network access.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOCDATA;
+// Form data and stylesheet are parsed as an XSLT processor must see them:
+// internal entities expanded and DTD default attributes applied. External
+// entities and DTDs go through the guarded loader below; the network is
+// never reached, and libxml2's limits on entity expansion stay on.
+constexpr int kParseOptions =
+    XML_PARSE_NOENT | XML_PARSE_DTDATTR | XML_PARSE_NONET | XML_PARSE_NOCDATA;
 
 // The folder whose files a transformation may read; empty outside one.
 QString allowedFolder;
 xmlExternalEntityLoader defaultLoader = nullptr;
 
-bool insideAllowedFolder(const char* url) {
-    if (url == nullptr || allowedFolder.isEmpty()) {
-        return false;
+// The local file a URI that libxml2 or libxslt hands over names: a
+// "file:" URL or a path, either of them percent-escaped where the folder's
+// name has blanks or Hangul; empty for anything else.
+QString localFile(const char* uri) {
+    if (uri == nullptr) {
+        return QString();
     }
-    QString path = QString::fromUtf8(url);
-    if (path.startsWith(QLatin1String("file://"))) {
-        path = QUrl(path).toLocalFile();
-    } else if (path.contains(QLatin1String("://"))) {
-        return false;
+    const QString text = QString::fromUtf8(uri);
+    if (text.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        return QUrl(text).toLocalFile();
     }
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return !canonical.isEmpty() && canonical.startsWith(allowedFolder + u'/');
+    if (text.contains(QLatin1String("://"))) {
+        return QString();
+    }
+    if (QFileInfo::exists(text)) {
+        return text;
+    }
+    char* unescaped = xmlURIUnescapeString(uri, 0, nullptr);
+    const QString path = QString::fromUtf8(unescaped != nullptr ? unescaped : uri);
+    xmlFree(unescaped);
+    return path;
+}
+
+// The canonical path of the file `uri` names when it lies inside the
+// allowed folder; empty otherwise.
+QString allowedFile(const char* uri) {
+    if (allowedFolder.isEmpty()) {
+        return QString();
+    }
+    const QString canonical = QFileInfo(localFile(uri)).canonicalFilePath();
+    return canonical.startsWith(allowedFolder + u'/') ? canonical : QString();
 }
 
 xmlParserInputPtr guardedLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
-    if (!insideAllowedFolder(url)) {
+    const QString file = allowedFile(url);
+    if (file.isEmpty()) {
         return nullptr;
     }
-    return defaultLoader(url, id, ctxt);
+    return defaultLoader(QFile::encodeName(file).constData(), id, ctxt);
 }
 
 int readFileCheck(xsltSecurityPrefsPtr, xsltTransformContextPtr, const char* value) {
-    return insideAllowedFolder(value) ? 1 : 0;
+    return allowedFile(value).isEmpty() ? 0 : 1;
 }
-
-void quiet(void*, const char*, ...) {}
 
 xsltSecurityPrefsPtr securityPrefs() {
     static xsltSecurityPrefsPtr prefs = [] {
@@ -80,6 +106,7 @@ xsltSecurityPrefsPtr securityPrefs() {
 void initialise() {
     static std::once_flag once;
     std::call_once(once, [] {
+        installRenderHooks();
         xmlInitParser();
         // Forms declare these names; libxml2 decodes "euc-kr" strictly and
         // knows "ks_c_5601-1987" only through ICU, while the files carry
@@ -88,8 +115,7 @@ void initialise() {
         xmlAddEncodingAlias("CP949", "KS_C_5601-1987");
         defaultLoader = xmlGetExternalEntityLoader();
         xmlSetExternalEntityLoader(guardedLoader);
-        xmlSetGenericErrorFunc(nullptr, quiet);
-        xsltSetGenericErrorFunc(nullptr, quiet);
+        registerMsxslFunctions();
         (void)securityPrefs();
     });
 }
@@ -116,6 +142,50 @@ struct AllowedFolder {
 };
 
 QString lastPiece(const QString& name) { return name.split(u'.').last(); }
+
+bool whitespaceOnly(const xmlChar* text) {
+    for (const xmlChar* p = text; p != nullptr && *p != 0; ++p) {
+        if (*p != ' ' && *p != '\t' && *p != '\n' && *p != '\r') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The form data as the forms' own engine loads it: text nodes of nothing
+// but whitespace are dropped, except where xml:space="preserve" is in
+// scope, so that position(), count(node()) and the built-in templates
+// give what the stylesheet's authors saw.
+void dropWhitespaceNodes(xmlNodePtr root) {
+    struct Level {
+        xmlNodePtr node;
+        bool preserve;
+    };
+    std::vector<Level> pending{{root, false}};
+    while (!pending.empty()) {
+        const Level level = pending.back();
+        pending.pop_back();
+        bool preserve = level.preserve;
+        if (level.node->type == XML_ELEMENT_NODE) {
+            xmlChar* space = xmlGetNsProp(level.node, reinterpret_cast<const xmlChar*>("space"),
+                                          XML_XML_NAMESPACE);
+            if (space != nullptr) {
+                preserve = xmlStrEqual(space, reinterpret_cast<const xmlChar*>("preserve")) != 0;
+                xmlFree(space);
+            }
+        }
+        for (xmlNodePtr child = level.node->children; child != nullptr;) {
+            xmlNodePtr next = child->next;
+            if (child->type == XML_TEXT_NODE && !preserve && whitespaceOnly(child->content)) {
+                xmlUnlinkNode(child);
+                xmlFreeNode(child);
+            } else if (child->type == XML_ELEMENT_NODE) {
+                pending.push_back({child, preserve});
+            }
+            child = next;
+        }
+    }
+}
 
 bool writePage(const QString& hostPath, const QString& text) {
     QSaveFile file(hostPath);
@@ -170,34 +240,43 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
         return {false, kNoXsl};
     }
     AllowedFolder allowed(prefix.hostPath(state.DataFolder));
+    RenderLimits limits;
+    const auto failed = [&limits](const QString& message) -> RenderResult {
+        const QString reason = limits.exceeded();
+        return {false, reason.isEmpty() ? message : reason};
+    };
 
     DocPtr styleDoc(xmlReadFile(QFile::encodeName(xslPath).constData(), nullptr, kParseOptions));
     StylePtr style(styleDoc ? xsltParseStylesheetDoc(styleDoc.get()) : nullptr);
     if (!style) {
-        return {false, kBadXsl + state.XslFileName};
+        return failed(kBadXsl + state.XslFileName);
     }
     styleDoc.release();  // owned by the stylesheet now
     DocPtr doc(xmlReadFile(QFile::encodeName(xmlPath).constData(), nullptr, kParseOptions));
     if (!doc) {
-        return {false, kBadXml + state.XmlFileName};
+        return failed(kBadXml + state.XmlFileName);
     }
+    dropWhitespaceNodes(reinterpret_cast<xmlNodePtr>(doc.get()));
     ContextPtr ctxt(xsltNewTransformContext(style.get(), doc.get()));
     if (!ctxt || xsltSetCtxtSecurityPrefs(securityPrefs(), ctxt.get()) != 0) {
-        return {false, kTransformFailed};
+        return failed(kTransformFailed);
     }
     xsltSetCtxtParseOptions(ctxt.get(), kParseOptions);
+    limits.watch(ctxt.get());
     DocPtr result(xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr,
                                           ctxt.get()));
-    if (!result || ctxt->state != XSLT_STATE_OK) {
-        return {false, kTransformFailed};
+    if (!result || ctxt->state != XSLT_STATE_OK || !limits.exceeded().isEmpty()) {
+        return failed(kTransformFailed);
     }
     // The result is wanted as Unicode text: serialise it as UTF-8.
     xmlFree(style->encoding);
     style->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
     xmlChar* buffer = nullptr;
     int length = 0;
-    if (xsltSaveResultToString(&buffer, &length, result.get(), style.get()) != 0) {
-        return {false, kTransformFailed};
+    if (xsltSaveResultToString(&buffer, &length, result.get(), style.get()) != 0 ||
+        buffer == nullptr) {
+        xmlFree(buffer);
+        return failed(kTransformFailed);
     }
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(buffer), length);
     xmlFree(buffer);

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrinter>
+#include <QSessionManager>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
@@ -81,6 +82,12 @@ frmMain::frmMain(Parts parts, QWidget* parent)
     buildMenus();
     buildStatusBar();
     resize(pixels(kClientWidth), pixels(kClientHeight));
+#if QT_CONFIG(sessionmanager)
+    // The desktop session is ending: nothing decrypted stays behind, even
+    // if the process is then ended without a word.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { pipeline_.mnuFileClose(); });
+#endif
     // Load: lay the view out, then show the start page.
     layoutWebView();
     navigate(parts_.startPage);

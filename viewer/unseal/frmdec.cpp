@@ -1,5 +1,7 @@
 #include "frmdec.h"
 
+#include "secrets.h"
+
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIcon>
@@ -70,9 +72,18 @@ frmDec::frmDec(Parts parts, QWidget* parent) : QDialog(parent), parts_(parts) {
 }
 
 frmDec::~frmDec() {
-    // The passwords go with the dialog.
-    passwd_->clear();
-    smartPasswd_->clear();
+    // The passwords and the keys exported from the registry go with the
+    // dialog.
+    clearPasswords();
+    action_->clearCerts();
+}
+
+void frmDec::clearPasswords() {
+    for (QLineEdit* box : {passwd_, smartPasswd_}) {
+        QString text = box->text();
+        platform::wipeEverywhere(text);
+        box->clear();
+    }
 }
 
 void frmDec::buildControls() {
@@ -173,7 +184,7 @@ void frmDec::smartCardClick() {
 void frmDec::readCard(ReadTrigger trigger) {
     QString pin = smartPasswd_->text();
     (void)card_->read(pin, trigger);
-    pin.fill(u'\0');
+    platform::wipe(pin);
 }
 
 void frmDec::selectCurrentRow() {
@@ -191,11 +202,10 @@ void frmDec::confirmClick() {
     }
     QString password = passwd_->text();
     const bool unsealed = action_->confirm(*state_, grid_->currentRow(), password);
-    password.fill(u'\0');
+    platform::wipe(password);
     if (unsealed) {
         unloaded_ = true;
-        passwd_->clear();
-        smartPasswd_->clear();
+        clearPasswords();
         done(QDialog::Accepted);
     }
 }

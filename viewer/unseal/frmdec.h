@@ -60,6 +60,8 @@ private:
     void selectCurrentRow();
     void confirmClick();
     void cancelClick();
+    // Wipes what the two password boxes hold, then empties them.
+    void clearPasswords();
 
     Parts parts_;
     QTableWidget* certGrid_ = nullptr;

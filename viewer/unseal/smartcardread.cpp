@@ -1,6 +1,7 @@
 #include "smartcardread.h"
 
 #include "privatefiles.h"
+#include "secrets.h"
 #include "toolkiterrors.h"
 
 #include <QFile>
@@ -51,7 +52,7 @@ bool SmartCardRead::read(const QString& pin, ReadTrigger trigger) {
     QByteArray pinText = pin.toUtf8();
     const auto result =
         static_cast<int32_t>(save(QFile::encodeName(folder).constData(), pinText.constData()));
-    pinText.fill('\0');
+    platform::wipe(pinText);
     const CardMessages& messages = trigger == ReadTrigger::Button ? kButtonMessages : kEnterMessages;
     switch (result) {
     case -1:

@@ -1,6 +1,7 @@
 #include "unsealaction.h"
 
 #include "resources.h"
+#include "secrets.h"
 #include "toolkiterrors.h"
 
 #include <QFile>
@@ -16,7 +17,7 @@ using Binding = platform::SealkitBinding;
 class LibraryText {
 public:
     explicit LibraryText(const QString& text) : bytes_(text.toUtf8()) {}
-    ~LibraryText() { bytes_.fill('\0'); }
+    ~LibraryText() { platform::wipe(bytes_); }
     LibraryText(const LibraryText&) = delete;
     LibraryText& operator=(const LibraryText&) = delete;
     const char* get() const { return bytes_.constData(); }
@@ -75,7 +76,7 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
         return false;
     }
     const QString configuration = platform::trustConfiguration(
-        prefix.applicationFolder(),
+        prefix.workspaceRoot(),
         government ? QStringLiteral("otrxconf.ini") : QStringLiteral("npkiconf.ini"));
     {
         const LibraryText secret(password);

@@ -1,5 +1,7 @@
 #include "modunzip32.h"
 
+#include "secrets.h"
+
 #include <cstring>
 
 namespace {
@@ -7,6 +9,29 @@ namespace {
 const QString kReplaceText = QStringLiteral("을(를) 덮어 쓰시겠습니까?");
 const QString kReplaceCaption = QStringLiteral("VBUnZip32 - 기존 파일 있음");
 const QString kPasswordPrompt = QStringLiteral("압축 파일의 암호를 입력하십시오.");
+
+// What each result number means, shown under the number.
+QString resultMeaning(int32_t result) {
+    switch (result) {
+        case unzip::kMemberRefused:
+            return QStringLiteral("압축 파일 밖을 가리키는 항목이나 링크는 풀지 않았습니다.");
+        case unzip::kDamaged:
+            return QStringLiteral("압축 파일이 손상되었습니다.");
+        case unzip::kOverLimit:
+            return QStringLiteral("압축을 풀면 너무 커지는 파일이라 풀지 않았습니다. "
+                                  "(한도: 항목 %1개, 모두 %2MB)")
+                .arg(unzip::kMaxMembers)
+                .arg(unzip::kMaxTotalSize >> 20);
+        case unzip::kNotAZip:
+            return QStringLiteral("압축 파일이 아니거나 열 수 없습니다.");
+        case unzip::kWriteFailed:
+            return QStringLiteral("풀어 놓을 파일을 쓸 수 없습니다.");
+        case unzip::kBadPassword:
+            return QStringLiteral("암호가 없거나 틀려서 풀지 못한 항목이 있습니다.");
+        default:
+            return QStringLiteral("압축을 풀지 못했습니다.");
+    }
+}
 
 // The names up to the first empty entry, at most 100.
 QStringList namesOf(const QStringList& list) {
@@ -70,8 +95,9 @@ void modUnzip32::runUnzip() {
 
     lastResult_ = unzip::singleEntryUnzip(include_, exclude_, record, callbacks);
     if (lastResult_ != 0) {
-        prompt_.message(QString::number(lastResult_), platform::kProgramTitle,
-                        platform::Icon::None, platform::Buttons::Ok);
+        prompt_.message(QString::number(lastResult_) + QStringLiteral("\r\n") +
+                            resultMeaning(lastResult_),
+                        platform::kProgramTitle, platform::Icon::None, platform::Buttons::Ok);
     }
 }
 
@@ -97,13 +123,13 @@ int modUnzip32::passwordCallback(char* buffer, int size) {
         return unzip::kPasswordNone;
     }
     QByteArray bytes = entry.toUtf8();
-    entry.fill(QChar(u'\0'));
+    platform::wipe(entry);
     std::memset(buffer, 0, static_cast<size_t>(size));
     // A password that does not fit the buffer is not handed on cut short.
     bool fits = bytes.size() < size;
     if (fits) {
         std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
     }
-    explicit_bzero(bytes.data(), static_cast<size_t>(bytes.size()));
+    platform::wipe(bytes);
     return fits ? unzip::kPasswordSupplied : unzip::kPasswordNone;
 }

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -79,7 +80,7 @@ QString memberName(zip_t* za, zip_uint64_t index) {
 }
 
 // The member's path below the extraction folder, or an empty list when the
-// name would leave it.
+// name would leave it. "." and empty components are dropped.
 QStringList safeComponents(const QString& name) {
     QString normal = name;
     normal.replace(u'\\', u'/');
@@ -87,6 +88,7 @@ QStringList safeComponents(const QString& name) {
         return {};
     }
     QStringList parts = normal.split(u'/', Qt::SkipEmptyParts);
+    parts.removeAll(QStringLiteral("."));
     if (parts.isEmpty()) {
         return {};
     }
@@ -94,12 +96,24 @@ QStringList safeComponents(const QString& name) {
     if (first.size() >= 2 && first[1] == u':' && first[0].isLetter()) {
         return {};
     }
-    for (const QString& part : parts) {
-        if (part == QLatin1String("..") || part == QLatin1String(".")) {
-            return {};
+    return parts.contains(QStringLiteral("..")) ? QStringList() : parts;
+}
+
+// The entry of a host folder whose name differs from `name` at most in
+// letter case, or `name` itself where there is none.
+QString entryIgnoringCase(const QString& folder, const QString& name) {
+    if (QFileInfo::exists(folder + u'/' + name)) {
+        return name;
+    }
+    const QString wanted = name.toUpper();
+    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        if (entry.toUpper() == wanted) {
+            return entry;
         }
     }
-    return parts;
+    return name;
 }
 
 bool isLink(zip_t* za, zip_uint64_t index) {
@@ -116,11 +130,13 @@ bool makeFolders(const QString& folder) {
 }
 
 // The outcome of writing one member.
-enum class Written { Ok, WrongPassword, Damaged, WriteFailed };
+enum class Written { Ok, WrongPassword, Damaged, WriteFailed, OverLimit };
 
 // Copies an opened member into `target` through a temporary file beside
-// it, so that a failure leaves no half file.
-Written writeMember(zip_file_t* member, const QString& target, bool encrypted) {
+// it, so that a failure leaves no half file. At most `allowed` bytes are
+// written: a member that unpacks to more is over a limit.
+Written writeMember(zip_file_t* member, const QString& target, bool encrypted, qint64 allowed,
+                    qint64& written) {
     QByteArray pattern = QFile::encodeName(target) + ".XXXXXX";
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0) {
@@ -142,6 +158,11 @@ Written writeMember(zip_file_t* member, const QString& target, bool encrypted) {
         if (n == 0) {
             break;
         }
+        if (n > allowed - written) {
+            result = Written::OverLimit;
+            break;
+        }
+        written += n;
         const char* p = buffer.data();
         while (n > 0) {
             ssize_t w = ::write(fd, p, static_cast<size_t>(n));
@@ -172,6 +193,35 @@ Written writeMember(zip_file_t* member, const QString& target, bool encrypted) {
     return result;
 }
 
+// What the archive's directory declares stays within the limits: checked
+// before a byte is written. The bytes themselves are counted as they are
+// written, since a directory can lie.
+bool withinLimits(zip_t* za, zip_int64_t count) {
+    if (count < 0 || count > kMaxMembers) {
+        return false;
+    }
+    qint64 total = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &st) != 0 ||
+            (st.valid & ZIP_STAT_SIZE) == 0) {
+            continue;
+        }
+        const qint64 size = st.size > static_cast<zip_uint64_t>(kMaxTotalSize)
+                                ? kMaxTotalSize + 1
+                                : static_cast<qint64>(st.size);
+        total += size;
+        const bool ratioKnown = (st.valid & ZIP_STAT_COMP_SIZE) != 0;
+        if (total > kMaxTotalSize ||
+            (ratioKnown && size > kRatioFloor &&
+             size / std::max<qint64>(1, static_cast<qint64>(st.comp_size)) > kMaxRatio)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class Extraction {
 public:
     Extraction(zip_t* za, const OptionRecord& options, CallbackRecord& callbacks)
@@ -188,6 +238,8 @@ private:
     }
     bool mayWrite(const QString& target);
     ZipFilePtr open(zip_uint64_t index, const QString& name, bool encrypted, bool& declined);
+    QString resolve(const QStringList& parts) const;
+    qint64 allowance(const zip_stat_t& st) const;
 
 public:
     int32_t result_ = kOk;
@@ -198,7 +250,34 @@ private:
     CallbackRecord& callbacks_;
     bool overwriteNone_ = false;
     std::string password_;  // the last password that opened a member
+    qint64 extracted_ = 0;  // bytes written so far
 };
+
+// The path below the extraction folder under which `parts` lands: each
+// component that exists already, in another letter case, is taken as it
+// is, as a Windows file system takes it.
+QString Extraction::resolve(const QStringList& parts) const {
+    QString relative;
+    for (const QString& part : parts) {
+        const QString folder =
+            relative.isEmpty() ? options_.folder : options_.folder + u'/' + relative;
+        const QString entry = entryIgnoringCase(folder, part);
+        relative += (relative.isEmpty() ? QString() : QStringLiteral("/")) + entry;
+    }
+    return relative;
+}
+
+// How many bytes a member may unpack to: what is left of the total, and no
+// more than the ratio allows.
+qint64 Extraction::allowance(const zip_stat_t& st) const {
+    qint64 allowed = kMaxTotalSize - extracted_;
+    if ((st.valid & ZIP_STAT_COMP_SIZE) != 0) {
+        const qint64 byRatio =
+            std::max(kRatioFloor, static_cast<qint64>(st.comp_size) * kMaxRatio);
+        allowed = std::min(allowed, byRatio);
+    }
+    return allowed;
+}
 
 bool Extraction::mayWrite(const QString& target) {
     QFileInfo info(target);
@@ -270,7 +349,7 @@ int32_t Extraction::member(zip_uint64_t index, const QString& name) {
         return kStopped;
     }
     bool folderEntry = name.endsWith(u'/') || name.endsWith(u'\\');
-    QString relative = options_.keepFolders ? parts.join(u'/') : parts.last();
+    QString relative = resolve(options_.keepFolders ? parts : QStringList{parts.last()});
     QString target = options_.folder + u'/' + relative;
     if (folderEntry) {
         if (options_.keepFolders && !makeFolders(target)) {
@@ -295,9 +374,15 @@ int32_t Extraction::member(zip_uint64_t index, const QString& name) {
     if (callbacks_.print) {
         callbacks_.print(QStringLiteral("  inflating: ") + relative);
     }
-    switch (writeMember(file.get(), target, encrypted)) {
+    qint64 written = 0;
+    const Written outcome = writeMember(file.get(), target, encrypted, allowance(st), written);
+    extracted_ += written;
+    switch (outcome) {
         case Written::Ok:
             break;
+        case Written::OverLimit:
+            fail(kOverLimit);
+            return kOverLimit;
         case Written::WrongPassword:
             // The password let the check byte through but not the data.
             explicit_bzero(password_.data(), password_.size());
@@ -326,8 +411,11 @@ int32_t singleEntryUnzip(const QStringList& include, const QStringList& exclude,
         return error == ZIP_ER_INCONS ? kDamaged : kNotAZip;
     }
     zip_int64_t count = zip_get_num_entries(za.get(), 0);
-    callbacks.memberCount = static_cast<uint32_t>(count);
+    callbacks.memberCount = static_cast<uint32_t>(std::max<zip_int64_t>(count, 0));
     bool listing = options.listOnly || options.folder.isEmpty();
+    if (!listing && !withinLimits(za.get(), count)) {
+        return kOverLimit;
+    }
     if (!listing && !makeFolders(options.folder)) {
         return kWriteFailed;
     }
@@ -346,8 +434,9 @@ int32_t singleEntryUnzip(const QStringList& include, const QStringList& exclude,
             }
             continue;
         }
-        if (extraction.member(index, name) == kStopped) {
-            return kStopped;
+        const int32_t outcome = extraction.member(index, name);
+        if (outcome == kStopped || outcome == kOverLimit) {
+            return outcome;
         }
     }
     return extraction.result_;

@@ -8,6 +8,8 @@
 //    1  a member was refused: its name would leave the extraction folder
 //       (absolute path, drive letter, ".." component) or it is a link
 //    3  the archive or a member is damaged
+//    4  the archive is over a limit below: nothing of it, or nothing after
+//       the member that went over, is extracted
 //    9  the file is no zip archive, or it cannot be opened
 //   50  a file or folder cannot be written
 //   80  the service callback asked to stop
@@ -26,11 +28,22 @@ enum Result : int32_t {
     kOk = 0,
     kMemberRefused = 1,
     kDamaged = 3,
+    kOverLimit = 4,
     kNotAZip = 9,
     kWriteFailed = 50,
     kStopped = 80,
     kBadPassword = 82,
 };
+
+// The limits of one extraction. Forms hold two members of some megabytes;
+// a bomb (a small archive that unpacks to gigabytes) is refused before its
+// bytes reach the disk. The ratio holds for members of more than
+// kRatioFloor bytes, and is above what deflate can reach at all, so that
+// only other methods (bzip2, xz, ...) can exceed it.
+constexpr qint64 kMaxMembers = 1000;
+constexpr qint64 kMaxTotalSize = qint64{512} << 20;
+constexpr qint64 kMaxRatio = 2000;
+constexpr qint64 kRatioFloor = qint64{1} << 20;
 
 // Answers of the replace callback.
 constexpr int kReplaceNo = 100;
@@ -79,8 +92,12 @@ struct CallbackRecord {
     uint16_t commentLength = 0;
 };
 
-// Extracts (or lists) the members of options.archive into options.folder.
-// Empty include names mean all members; exclude names are skipped.
+// Extracts (or lists) the members of options.archive into options.folder,
+// in the archive's order. Empty include names mean all members; exclude
+// names are skipped. Member names are read as a Windows file system reads
+// them: "\\" separates, "." and empty components are dropped, and names
+// that differ only in letter case are one file (the second raises the
+// overwrite question and lands under the first one's name).
 [[nodiscard]] int32_t singleEntryUnzip(const QStringList& include, const QStringList& exclude,
                                        const OptionRecord& options, CallbackRecord& callbacks);
 

@@ -1,0 +1,25 @@
+// The prefix and this run's own workspace, for the subcommands that open
+// documents or read certificates. The workspace goes when the run ends,
+// and at once when the run is told to stop (SIGTERM, SIGHUP, SIGINT).
+#pragma once
+
+#include "workspace.h"
+
+#include <memory>
+
+class RunWorkspace {
+public:
+    // Makes what is missing of the prefix and this run's folder in it; a
+    // failure is reported on standard error and ok() is false.
+    RunWorkspace();
+    ~RunWorkspace();
+    RunWorkspace(const RunWorkspace&) = delete;
+    RunWorkspace& operator=(const RunWorkspace&) = delete;
+
+    bool ok() const { return workspace_ && workspace_->ok(); }
+    platform::Prefix& prefix() { return prefix_; }
+
+private:
+    platform::Prefix prefix_;
+    std::unique_ptr<platform::ProcessWorkspace> workspace_;
+};
