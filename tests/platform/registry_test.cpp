@@ -109,7 +109,9 @@ TEST(Drives, TypesComeFromSystemRegAndMedia) {
     testsupport::writeFile(dir / "prefix/system.reg",
                            "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
                            "[Software\\\\Wine\\\\Drives] 1796962103\n#time=1da5\n"
-                           "\"d:\"=\"cdrom\"\n\"f:\"=\"floppy\"\n\"g:\"=\"cdrom\"\n");
+                           "\"d:\"=\"cdrom\"\n\"f:\"=\"floppy\"\n\"g:\"=\"cdrom\"\n"
+                           // A string of one byte, shorter than its zero.
+                           "\"e:\"=hex(1):63\n");
     QDir().mkpath(q(dir / "media/usb stick"));
     QDir().mkpath(q(dir / "media/cd"));
     prefix.attachMedia({{q(dir / "media/usb stick"), "vfat"}, {q(dir / "media/cd"), "iso9660"}});

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 using testsupport::TempDir;
@@ -193,4 +194,76 @@ TEST(Render, TheStylesheetCannotReachOutsideTheWorkingFolder) {
           "\"><x/></exsl:document></xsl:template></xsl:stylesheet>");
     EXPECT_FALSE(w.render("form.xml", "write.xsl").ok);
     EXPECT_FALSE(testsupport::exists(written));
+}
+
+namespace {
+
+const std::string kStylesheetOpen =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+    "<xsl:output method=\"html\" encoding=\"utf-8\"/>";
+
+std::string laughs() {
+    std::string dtd = "<!DOCTYPE form [<!ENTITY l0 \"ha\">";
+    for (int i = 1; i <= 12; ++i) {
+        dtd += "<!ENTITY l" + std::to_string(i) + " \"";
+        for (int j = 0; j < 10; ++j) {
+            dtd += "&l" + std::to_string(i - 1) + ";";
+        }
+        dtd += "\">";
+    }
+    return dtd + "]><form>&l12;</form>";
+}
+
+}  // namespace
+
+TEST(Render, RunawayStylesheetsEndWithAMessageAndNoPage) {
+    struct {
+        const char* what;
+        std::string xml;
+        std::string xsl;
+        const char* says;
+    } cases[] = {
+        {"a template that calls itself for ever", "<form/>",
+         kStylesheetOpen + "<xsl:template match=\"/\"><xsl:call-template name=\"again\"/>"
+                           "</xsl:template><xsl:template name=\"again\"><x><xsl:call-template "
+                           "name=\"again\"/></x></xsl:template></xsl:stylesheet>",
+         "템플릿이 한도"},
+        {"a string doubled 40 times", "<form>ab</form>",
+         kStylesheetOpen + "<xsl:template match=\"/\"><xsl:call-template name=\"double\"><xsl:with-param "
+                           "name=\"s\" select=\"string(form)\"/><xsl:with-param name=\"n\" "
+                           "select=\"40\"/></xsl:call-template></xsl:template><xsl:template "
+                           "name=\"double\"><xsl:param name=\"s\"/><xsl:param name=\"n\"/><xsl:choose>"
+                           "<xsl:when test=\"$n = 0\"><xsl:value-of select=\"string-length($s)\"/>"
+                           "</xsl:when><xsl:otherwise><xsl:call-template name=\"double\"><xsl:with-param "
+                           "name=\"s\" select=\"concat($s, $s)\"/><xsl:with-param name=\"n\" "
+                           "select=\"$n - 1\"/></xsl:call-template></xsl:otherwise></xsl:choose>"
+                           "</xsl:template></xsl:stylesheet>",
+         "메모리가 한도"},
+        {"every node against every node, five deep",
+         "<form>" + [] {
+             std::string items;
+             for (int i = 0; i < 200; ++i) {
+                 items += "<i>" + std::to_string(i) + "</i>";
+             }
+             return items;
+         }() + "</form>",
+         kStylesheetOpen + "<xsl:template match=\"/\"><xsl:value-of select=\"count(//i[count(//i[count(//i"
+                           "[count(//i[count(//i) > 0]) > 0]) > 0]) > 0])\"/></xsl:template>"
+                           "</xsl:stylesheet>",
+         "계산이 한도"},
+        {"a billion laughs in the form data", laughs(),
+         kStylesheetOpen + "<xsl:template match=\"/\"><xsl:value-of select=\"form\"/></xsl:template>"
+                           "</xsl:stylesheet>",
+         "서식 데이터(XML) 파일을 읽을 수 없습니다"},
+    };
+    for (const auto& c : cases) {
+        Workspace w;
+        w.put("form.xml", c.xml);
+        w.put("form.xsl", c.xsl);
+        const shell::RenderResult result = w.render("form.xml", "form.xsl");
+        EXPECT_FALSE(result.ok) << c.what;
+        EXPECT_TRUE(result.message.contains(QString::fromUtf8(c.says)))
+            << c.what << ": " << result.message.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(w.prefix.hostPath(w.page))) << c.what;
+    }
 }

@@ -1,6 +1,7 @@
 // The main window offscreen: start page, Open of a receipt, Close, About
 // and the saved placement.
 #include "frmmain.h"
+#include "workspace.h"
 #include "scriptedprompt.h"
 #include "testsupport.h"
 
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QTcpServer>
 #include <QPrinter>
+#include <QProcess>
 #include <QApplication>
 #include <QSettings>
 #include <QSignalSpy>
@@ -209,6 +211,56 @@ TEST(MainWindow, CancellingTheChooserStillEmptiesTheWorkspace) {
     EXPECT_FALSE(testsupport::exists(w.app + "/data"));
     EXPECT_FALSE(testsupport::exists(w.app + "/temp.html"));
     EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(q(w.dir / "loading.html")));
+}
+
+TEST(MainWindow, AWindowAndEightRunsOnOnePrefixEachShowTheirOwnDocument) {
+    Window w;
+    platform::ProcessWorkspace own(w.prefix);
+    ASSERT_TRUE(own.ok());
+    const auto receipt = [&](const std::string& name, const std::string& who) {
+        const std::string src = w.dir / ("src-" + name);
+        testsupport::writeFile(src + "/form.xml", "<form>" + who + "</form>");
+        testsupport::writeFile(src + "/form.xsl",
+                               "<xsl:stylesheet version=\"1.0\" "
+                               "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
+                               "match=\"/\"><html><body><xsl:value-of select=\"form\"/></body>"
+                               "</html></xsl:template></xsl:stylesheet>");
+        EXPECT_EQ(testsupport::run({"sh", "-c", "cd \"$0\" && zip -q \"$1\" form.xml form.xsl",
+                                    src, w.dir / name}),
+                  0);
+        return w.dir / name;
+    };
+    ::setenv("PAPERLENS_PREFIX", w.prefix.root().toLocal8Bit().constData(), 1);
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 8; ++i) {
+        const std::string n = std::to_string(i);
+        auto run = std::make_unique<QProcess>();
+        run->start(PAPERLENS_CLI, {q(std::string("open")), q(receipt("r" + n + ".rcp", "임꺽정" + n)),
+                                   "--out", q(w.dir / ("out" + n + ".html"))});
+        runs.push_back(std::move(run));
+    }
+    w.chooser.next = q(receipt("mine.rcp", "홍길동"));
+    w.trigger("mnuFileOpen");
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    QString shown;
+    bool done = false;
+    w.window->webView()->page()->toPlainText([&](const QString& t) {
+        shown = t;
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(shown.trimmed(), "홍길동");
+    EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(own.folder() + "/temp.html"));
+    for (size_t i = 0; i < runs.size(); ++i) {
+        ASSERT_TRUE(runs[i]->state() == QProcess::NotRunning || runs[i]->waitForFinished(60000));
+        EXPECT_EQ(runs[i]->exitCode(), 0);
+        const std::string page = testsupport::readFile(w.dir / ("out" + std::to_string(i) + ".html"));
+        EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t*>(page.data() + 2),
+                                     static_cast<qsizetype>((page.size() - 2) / 2)),
+                  "<html><body>임꺽정" + QString::number(i) + "</body></html>\n");
+    }
 }
 
 int main(int argc, char** argv) {

@@ -243,3 +243,63 @@ TEST(Unzip, SymbolicLinkMembersAreRefused) {
     EXPECT_FALSE(QFileInfo(q(w.data + "/link.xml")).isSymLink());
     EXPECT_EQ(w.file("form.xsl"), "kept");
 }
+
+TEST(Unzip, ArchivesOverTheLimitsAreRefusedBeforeTheyFillTheDisk) {
+    struct {
+        const char* kind;
+        const char* what;
+    } cases[] = {
+        {"overlap", "12 GiB declared by 30 entries over one member"},
+        {"bzip2", "a bzip2 member 300,000 times its size"},
+        {"many", "1001 members"},
+    };
+    for (const auto& c : cases) {
+        Workspace w;
+        const std::string archive = w.dir / "bomb.rcp";
+        ASSERT_EQ(testsupport::run({"python3", PAPERLENS_SOURCE_DIR "/tests/support/zipbombs.py",
+                                    c.kind, archive}),
+                  0)
+            << c.what;
+        EXPECT_EQ(w.extract(archive), unzip::kOverLimit) << c.what;
+        ASSERT_EQ(w.prompt.shown.size(), 1u) << c.what;
+        EXPECT_TRUE(w.prompt.shown[0].text.startsWith("4\r\n압축을 풀면 너무 커지는 파일"))
+            << w.prompt.shown[0].text.toStdString();
+        // Nothing, not even a temporary file, was written.
+        EXPECT_FALSE(testsupport::exists(w.data)) << c.what;
+    }
+}
+
+TEST(Unzip, MemberNamesAreReadAsWindowsReadsThem) {
+    Workspace w;
+    // bsdtar and other tools store "./" before each name.
+    testsupport::writeFile(w.dir / "src/form.xml", "<a/>");
+    testsupport::writeFile(w.dir / "src/sub/form.xsl", "<xsl/>");
+    ASSERT_EQ(testsupport::run({"bsdtar", "-C", w.dir / "src", "--format", "zip", "-cf",
+                                w.dir / "dot.rcp", "./form.xml", "./sub/form.xsl"}),
+              0);
+    EXPECT_EQ(w.extract(w.dir / "dot.rcp"), 0);
+    EXPECT_EQ(w.file("form.xml"), "<a/>");
+    EXPECT_EQ(w.file("sub/form.xsl"), "<xsl/>");
+
+    // Names that differ only in letter case are one file: the second asks
+    // the overwrite question and lands under the first one's name.
+    struct {
+        std::deque<Answer> answers;
+        std::string kept;
+    } cases[] = {{{Answer::No}, "first"}, {{Answer::Yes}, "second"}};
+    for (const auto& c : cases) {
+        Workspace v;
+        writeZip(v.dir / "case.rcp",
+                 {{"Form.xml", "first"}, {"a//./DIR/x.xsl", "1"}, {"form.XML", "second"},
+                  {"A/dir/y.xsl", "2"}});
+        v.prompt.answers = c.answers;
+        EXPECT_EQ(v.extract(v.dir / "case.rcp"), 0);
+        ASSERT_EQ(v.prompt.shown.size(), 1u);
+        EXPECT_EQ(v.prompt.shown[0].text, q(v.data + "/Form.xml") + "을(를) 덮어 쓰시겠습니까?");
+        EXPECT_EQ(QDir(q(v.data)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  (QStringList{"a", "Form.xml"}));
+        EXPECT_EQ(v.file("Form.xml"), c.kept);
+        EXPECT_EQ(v.file("a/DIR/x.xsl"), "1");
+        EXPECT_EQ(v.file("a/DIR/y.xsl"), "2");
+    }
+}

@@ -22,7 +22,7 @@ constexpr size_t kRenderMemory = size_t{768} << 20;
 constexpr int kRenderSeconds = 30;
 constexpr int kTemplateDepth = 3000;
 constexpr int kTemplateVariables = 15000;
-constexpr unsigned long kXPathOperations = 2000000000UL;
+constexpr unsigned long kXPathOperations = 200000000UL;
 
 // Counts libxml2's allocations and collects its and libxslt's error texts
 // for the rendering under way; installed once, before libxml2 is used.
