@@ -34,7 +34,7 @@ int main() {
     fixtures::writeKey(dir + "/hong.key", world.hong.sign.key, "", fixtures::KeyScheme::PemPkcs8);
     fixtures::writeCertPem(dir + "/hong.pem", world.hong.sign.cert);
     fixtures::writeCertPem(dir + "/root.pem", world.root.cert);
-    fixtures::writeCertPem(dir + "/ca.pem", world.ca.cert);
+    fixtures::writeCertPem(dir + "/ca.pem", world.agencyCa.cert);
     fixtures::writeFile(dir + "/trust.pem",
                         fixtures::readFile(dir + "/root.pem") + fixtures::readFile(dir + "/ca.pem"));
     fixtures::writeFile(dir + "/pw", "1234qwer!\n");

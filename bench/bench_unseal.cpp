@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     fixtures::writeKey(dir + "/bench/hong.pem", world.hong.sign.key, "",
                        fixtures::KeyScheme::PemPkcs8);
     fixtures::writeCertPem(dir + "/bench/root.pem", world.root.cert);
-    fixtures::writeCertPem(dir + "/bench/ca.pem", world.ca.cert);
+    fixtures::writeCertPem(dir + "/bench/ca.pem", world.agencyCa.cert);
     fixtures::writeFile(dir + "/bench/chain.pem", fixtures::readFile(dir + "/bench/root.pem") +
                                                       fixtures::readFile(dir + "/bench/ca.pem"));
 

@@ -68,11 +68,34 @@ SEALKIT_API int32_t SEALKIT_CALL makeSig_File(const char* outFile, const char* i
                                               const char* password);
 
 /* Verifies the signed data in inFile, writes the signed content to outFile,
- * then validates the signer's certificate under confFile. The content is
- * written before the key, certificate and path checks. */
+ * then validates the signer's certificate under confFile and, where
+ * confFile has a [signers] section, checks that the signer is one it
+ * allows. The content is written before the key, certificate, path and
+ * signer checks. */
 SEALKIT_API int32_t SEALKIT_CALL verifySig_File(const char* outFile, const char* inFile,
                                                 const char* keyFile, const char* certFile,
                                                 const char* password, const char* confFile);
+
+/* Describes the signer of the signed data in signedFile (the "sig.dec"
+ * that decypt_File wrote) into buffer, bufferSize bytes, as UTF-8 lines
+ * "key=value":
+ *   subject=, issuer=    the signer's names, as getCertInfo2 gives them
+ *   serial=              the signer certificate's serial number, decimal
+ *   notBefore=, notAfter= its validity, ISO 8601 in UTC ("...Z")
+ *   signingTime=         the signing time, ISO 8601 in UTC, or empty
+ *   digest=              the digest algorithm, e.g. "sha256"
+ *   chain=               one line a certificate, the signer first and the
+ *                        top (as confFile and certFile's chain choose it)
+ *                        last, as far as the chain can be built
+ *   allowedBy=           "cert" or "policy" (the signer is listed in, or
+ *                        carries a policy of, confFile's [signers]
+ *                        section), "none" otherwise
+ *   policy=              the allowing policy, where allowedBy=policy
+ * certFile and confFile as verifySig_File takes them. Nothing is verified
+ * here: verifySig_File tells whether the document is genuine. */
+SEALKIT_API int32_t SEALKIT_CALL getSignerInfo_File(const char* signedFile, const char* certFile,
+                                                    const char* confFile, char* buffer,
+                                                    int32_t bufferSize);
 
 #ifdef __cplusplus
 }

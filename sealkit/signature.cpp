@@ -45,6 +45,12 @@ int32_t verifySig_File(const char* outFile, const char* inFile, const char* keyF
         if (status == 0) {
             status = OTRX_USR_SimpleVerifyCertificate(&signer, &top, &own, &key, confFile);
         }
+        if (status == 0) {
+            // Only a signer the configuration allows makes the document
+            // genuine; any holder of a certificate under the same top could
+            // sign otherwise.
+            status = OTRX_USR_CheckSigner(&signer, confFile);
+        }
         (void)OTRX_PRIVATEKEY_Delete(&key);
         (void)OTRX_CERTIFICATE_Delete(&signer);
         (void)OTRX_CERTIFICATE_Delete(&own);
@@ -72,6 +78,20 @@ int32_t makeSig_File(const char* outFile, const char* inFile, const char* keyFil
         }
         (void)OTRX_PRIVATEKEY_Delete(&key);
         (void)OTRX_CERTIFICATE_Delete(&cert);
+        return status;
+    });
+}
+
+int32_t getSignerInfo_File(const char* signedFile, const char* certFile, const char* confFile,
+                           char* buffer, int32_t bufferSize) {
+    return guarded([&] {
+        OTRX_CERTIFICATE own;
+        (void)OTRX_CERTIFICATE_Create(&own);
+        int32_t status = OTRX_CERTIFICATE_Read_File(&own, certFile);
+        if (status == 0) {
+            status = OTRX_SG_DescribeSigner_File(buffer, bufferSize, signedFile, &own, confFile);
+        }
+        (void)OTRX_CERTIFICATE_Delete(&own);
         return status;
     });
 }

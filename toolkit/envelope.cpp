@@ -5,6 +5,108 @@
 
 using namespace otrx;
 
+namespace {
+
+// One element of a DER encoding at `p`: its tag, class and content. False
+// for a malformed element and for an indefinite length (BER).
+bool element(const unsigned char*& p, long& remaining, int& tag, int& cls,
+             const unsigned char*& content, long& length) {
+    const unsigned char* start = p;
+    const int flags = ASN1_get_object(&p, &length, &tag, &cls, remaining);
+    if ((flags & 0x80) != 0 || (flags & 0x01) != 0) {
+        ERR_clear_error();
+        return false;
+    }
+    content = p;
+    p += length;
+    remaining -= p - start;
+    return true;
+}
+
+// The content-encryption algorithm of a DER EnvelopedData ContentInfo, or
+// NID_undef where it cannot be found.
+int contentCipher(const unsigned char* der, long size) {
+    const unsigned char* p = der;
+    long remaining = size;
+    int tag = 0;
+    int cls = 0;
+    const unsigned char* content = nullptr;
+    long length = 0;
+    // ContentInfo, then its [0] content, then the EnvelopedData.
+    if (!element(p, remaining, tag, cls, content, length) || tag != V_ASN1_SEQUENCE) {
+        return NID_undef;
+    }
+    p = content;
+    remaining = length;
+    if (!element(p, remaining, tag, cls, content, length) ||
+        !element(p, remaining, tag, cls, content, length) || cls != V_ASN1_CONTEXT_SPECIFIC) {
+        return NID_undef;
+    }
+    p = content;
+    remaining = length;
+    if (!element(p, remaining, tag, cls, content, length) || tag != V_ASN1_SEQUENCE) {
+        return NID_undef;
+    }
+    p = content;
+    remaining = length;
+    // version, [0] originatorInfo where present, recipientInfos.
+    if (!element(p, remaining, tag, cls, content, length)) {
+        return NID_undef;
+    }
+    do {
+        if (!element(p, remaining, tag, cls, content, length)) {
+            return NID_undef;
+        }
+    } while (cls == V_ASN1_CONTEXT_SPECIFIC);
+    // encryptedContentInfo: contentType, then the algorithm.
+    if (!element(p, remaining, tag, cls, content, length) || tag != V_ASN1_SEQUENCE) {
+        return NID_undef;
+    }
+    p = content;
+    remaining = length;
+    if (!element(p, remaining, tag, cls, content, length) ||
+        !element(p, remaining, tag, cls, content, length) || tag != V_ASN1_SEQUENCE) {
+        return NID_undef;
+    }
+    const unsigned char* oid = content;
+    ASN1_OBJECT* algorithm = d2i_ASN1_OBJECT(nullptr, &oid, length);
+    const int nid = algorithm != nullptr ? OBJ_obj2nid(algorithm) : NID_undef;
+    ASN1_OBJECT_free(algorithm);
+    ERR_clear_error();
+    return nid;
+}
+
+// SEED, AES and 3DES in CBC mode: nothing weaker opens a document.
+bool cipherAllowed(int nid) {
+    switch (nid) {
+        case NID_seed_cbc:
+        case NID_aes_128_cbc:
+        case NID_aes_192_cbc:
+        case NID_aes_256_cbc:
+        case NID_des_ede3_cbc:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// The envelope's cipher, read from the file's bytes or, for an envelope in
+// BER with indefinite lengths, from its DER form.
+bool envelopeCipherAllowed(const Bytes& file, CMS_ContentInfo* cms) {
+    int nid = contentCipher(file.data(), static_cast<long>(file.size()));
+    if (nid == NID_undef) {
+        unsigned char* der = nullptr;
+        const int length = i2d_CMS_ContentInfo(cms, &der);
+        if (length > 0) {
+            nid = contentCipher(der, length);
+        }
+        OPENSSL_free(der);
+    }
+    return cipherAllowed(nid);
+}
+
+}  // namespace
+
 extern "C" {
 
 int32_t OTRX_PE_Encrypt_File(const char* output, const char* input,
@@ -52,11 +154,20 @@ int32_t OTRX_PE_Decrypt_File(const char* output, const char* input, const OTRX_P
         if (pkey == nullptr) {
             return key == nullptr ? kInvalidArgument : kEmptyObject;
         }
-        CmsPtr cms;
-        Status status = loadCms(input, NID_pkcs7_enveloped, kEnvelopeMalformed, cms);
+        Bytes file;
+        Status status = readFile(input, file, kMaxMessageFile);
         if (status != kOk) {
             return status;
         }
+        CmsPtr cms = parseCms(file);
+        if (!cms || OBJ_obj2nid(CMS_get0_type(cms.get())) != NID_pkcs7_enveloped) {
+            ERR_clear_error();
+            return kEnvelopeMalformed;
+        }
+        if (!envelopeCipherAllowed(file, cms.get())) {
+            return kCipherNotAllowed;
+        }
+        file = Bytes();
         AtomicOutput out;
         status = out.open(output);
         if (status != kOk) {

@@ -140,6 +140,13 @@ CmsPtr parseCms(const Bytes& der);
 // The file's bytes are released before this returns.
 [[nodiscard]] Status loadCms(const char* path, int nid, Status malformed, CmsPtr& cms);
 
+// A signed message's first signer info, null when it has none; the
+// certificate the message carries for it, null when it carries none; its
+// signing-time attribute as Unix time, false when there is none.
+CMS_SignerInfo* firstSigner(CMS_ContentInfo* cms);
+X509Ptr signerCertificate(CMS_ContentInfo* cms);
+bool signingTimeOf(CMS_SignerInfo* signer, uint32_t& unixTime);
+
 // The OpenSSL errors of a failed call, taken off the thread's queue.
 struct OsslErrors {
     std::vector<unsigned long> codes;

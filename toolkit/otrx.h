@@ -61,6 +61,18 @@ constexpr int32_t OTRX_PE_CIPHER_SEED_CBC = 2;
 [[nodiscard]] int32_t OTRX_SG_GetSignerCertificate_File(OTRX_CERTIFICATE* cert,
                                                         const char* signedFile);
 
+// What can be told of a signed file's signer, as UTF-8 "key=value" lines:
+// subject, issuer, serial (decimal), notBefore, notAfter, signingTime
+// (empty when the message has none), digest ("sha256"), one chain line for
+// each certificate from the signer up to the top of `own`'s chain under
+// the trust configuration (as far as it can be built), and allowedBy
+// ("cert", "policy" or "none") with policy= the allowing policy. Times are
+// ISO 8601 in UTC with a "Z". kBufferTooSmall when the text does not fit.
+[[nodiscard]] int32_t OTRX_SG_DescribeSigner_File(char* buffer, int32_t capacity,
+                                                  const char* signedFile,
+                                                  const OTRX_CERTIFICATE* own,
+                                                  const char* confFile);
+
 // Certificate path validation under a trust configuration file (trustconf.h).
 [[nodiscard]] int32_t OTRX_USR_GetTopCert(OTRX_CERTIFICATE* top, const OTRX_CERTIFICATE* own,
                                           const char* confFile);
@@ -69,4 +81,7 @@ constexpr int32_t OTRX_PE_CIPHER_SEED_CBC = 2;
                                                        const OTRX_CERTIFICATE* own,
                                                        const OTRX_PRIVATEKEY* key,
                                                        const char* confFile);
+// 0 when the configuration's [signers] section allows `signer` to sign
+// (or the configuration has none); kSignerNotAllowed otherwise.
+[[nodiscard]] int32_t OTRX_USR_CheckSigner(const OTRX_CERTIFICATE* signer, const char* confFile);
 }

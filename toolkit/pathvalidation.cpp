@@ -133,4 +133,20 @@ int32_t OTRX_USR_SimpleVerifyCertificate(const OTRX_CERTIFICATE* cert,
     });
 }
 
+int32_t OTRX_USR_CheckSigner(const OTRX_CERTIFICATE* signer, const char* confFile) {
+    return guarded([&]() -> int32_t {
+        ERR_clear_error();
+        X509* subject = certOf(signer);
+        if (subject == nullptr) {
+            return signer == nullptr ? kInvalidArgument : kEmptyObject;
+        }
+        TrustConfig config;
+        Status status = loadTrustConfig(confFile, config);
+        if (status != kOk) {
+            return status;
+        }
+        return allowanceOf(subject, config).allowed ? kOk : kSignerNotAllowed;
+    });
+}
+
 }  // extern "C"

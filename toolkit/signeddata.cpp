@@ -2,6 +2,7 @@
 #include "internal.h"
 
 #include <openssl/err.h>
+#include <openssl/x509v3.h>
 
 #include <ctime>
 
@@ -15,17 +16,83 @@ Status loadSigned(const char* path, CmsPtr& cms) {
     return loadCms(path, NID_pkcs7_signed, kSignedMessageMalformed, cms);
 }
 
+// The content, where it is attached and of type id-data: a document is
+// plain data, never another CMS structure.
+const ASN1_OCTET_STRING* attachedContent(CMS_ContentInfo* cms) {
+    const ASN1_OBJECT* type = CMS_get0_eContentType(cms);
+    if (type == nullptr || OBJ_obj2nid(type) != NID_pkcs7_data) {
+        return nullptr;
+    }
+    ASN1_OCTET_STRING** content = CMS_get0_content(cms);
+    return content != nullptr ? *content : nullptr;
+}
+
+// SHA-256, -384 and -512, and SHA-1 for old documents; nothing weaker.
+bool digestAllowed(int nid) {
+    return nid == NID_sha256 || nid == NID_sha384 || nid == NID_sha512 || nid == NID_sha1;
+}
+
+Status checkDigests(CMS_ContentInfo* cms) {
+    STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(cms);
+    for (int i = 0; i < sk_CMS_SignerInfo_num(signers); ++i) {
+        X509_ALGOR* digest = nullptr;
+        CMS_SignerInfo_get0_algs(sk_CMS_SignerInfo_value(signers, i), nullptr, nullptr, &digest,
+                                 nullptr);
+        const ASN1_OBJECT* oid = nullptr;
+        X509_ALGOR_get0(&oid, nullptr, nullptr, digest);
+        if (digest == nullptr || !digestAllowed(OBJ_obj2nid(oid))) {
+            return kDigestNotAllowed;
+        }
+    }
+    return kOk;
+}
+
+// A signer's certificate may sign when it has no key-usage extension, or
+// one with digitalSignature or nonRepudiation.
+bool maySign(X509* cert) {
+    if ((X509_get_extension_flags(cert) & EXFLAG_KUSAGE) == 0) {
+        return true;
+    }
+    return (X509_get_key_usage(cert) & (KU_DIGITAL_SIGNATURE | KU_NON_REPUDIATION)) != 0;
+}
+
+Status writeAll(AtomicOutput& out, const unsigned char* data, size_t length) {
+    while (length > 0) {
+        int chunk = static_cast<int>(std::min<size_t>(length, 1 << 20));
+        int n = BIO_write(out.bio(), data, chunk);
+        if (n <= 0) {
+            return kFileUnwritable;
+        }
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return kOk;
+}
+
+}  // namespace
+
+namespace otrx {
+
 CMS_SignerInfo* firstSigner(CMS_ContentInfo* cms) {
     STACK_OF(CMS_SignerInfo)* signers = CMS_get0_SignerInfos(cms);
     return sk_CMS_SignerInfo_num(signers) > 0 ? sk_CMS_SignerInfo_value(signers, 0) : nullptr;
 }
 
-const ASN1_OCTET_STRING* attachedContent(CMS_ContentInfo* cms) {
-    ASN1_OCTET_STRING** content = CMS_get0_content(cms);
-    return content != nullptr ? *content : nullptr;
+X509Ptr signerCertificate(CMS_ContentInfo* cms) {
+    CMS_SignerInfo* signer = firstSigner(cms);
+    X509StackPtr certs(CMS_get1_certs(cms));
+    for (int i = 0; signer != nullptr && i < sk_X509_num(certs.get()); ++i) {
+        X509* candidate = sk_X509_value(certs.get(), i);
+        if (CMS_SignerInfo_cert_cmp(signer, candidate) == 0) {
+            X509_up_ref(candidate);
+            ERR_clear_error();
+            return X509Ptr(candidate);
+        }
+    }
+    ERR_clear_error();
+    return nullptr;
 }
 
-// The signing-time attribute as Unix time; false when there is none.
 bool signingTimeOf(CMS_SignerInfo* signer, uint32_t& unixTime) {
     int index = CMS_signed_get_attr_by_NID(signer, NID_pkcs9_signingTime, -1);
     if (index < 0) {
@@ -49,20 +116,7 @@ bool signingTimeOf(CMS_SignerInfo* signer, uint32_t& unixTime) {
     return true;
 }
 
-Status writeAll(AtomicOutput& out, const unsigned char* data, size_t length) {
-    while (length > 0) {
-        int chunk = static_cast<int>(std::min<size_t>(length, 1 << 20));
-        int n = BIO_write(out.bio(), data, chunk);
-        if (n <= 0) {
-            return kFileUnwritable;
-        }
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return kOk;
-}
-
-}  // namespace
+}  // namespace otrx
 
 extern "C" {
 
@@ -123,6 +177,14 @@ int32_t OTRX_SG_VerifySignature_File(const char* signedFile) {
         }
         if (attachedContent(cms.get()) == nullptr) {
             return kContentMissing;
+        }
+        status = checkDigests(cms.get());
+        if (status != kOk) {
+            return status;
+        }
+        X509Ptr signer = signerCertificate(cms.get());
+        if (signer && !maySign(signer.get())) {
+            return kSignerNotForSigning;
         }
         // Only the signatures are checked here; the signer's certificate path
         // is the business of path validation.
@@ -188,23 +250,12 @@ int32_t OTRX_SG_GetSignerCertificate_File(OTRX_CERTIFICATE* cert, const char* si
         if (status != kOk) {
             return status;
         }
-        CMS_SignerInfo* signer = firstSigner(cms.get());
-        X509StackPtr certs(CMS_get1_certs(cms.get()));
-        X509* found = nullptr;
-        for (int i = 0; signer != nullptr && i < sk_X509_num(certs.get()); ++i) {
-            X509* candidate = sk_X509_value(certs.get(), i);
-            if (CMS_SignerInfo_cert_cmp(signer, candidate) == 0) {
-                found = candidate;
-                break;
-            }
-        }
-        ERR_clear_error();
-        if (found == nullptr) {
+        X509Ptr found = signerCertificate(cms.get());
+        if (!found) {
             return kSignerCertificateMissing;
         }
-        X509_up_ref(found);
         X509_free(static_cast<X509*>(cert->x509));
-        cert->x509 = found;
+        cert->x509 = found.release();
         return kOk;
     });
 }

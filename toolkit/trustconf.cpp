@@ -3,6 +3,7 @@
 #include <ini.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/x509v3.h>
 
 #include <algorithm>
 #include <climits>
@@ -19,6 +20,8 @@ namespace {
 struct Entries {
     std::vector<std::string> tops;
     std::vector<std::string> intermediates;
+    std::vector<std::string> signers;
+    std::vector<std::string> policies;
     std::string checkTime;
 };
 
@@ -39,6 +42,10 @@ int onEntry(void* user, const char* section, const char* name, const char* value
         entries->intermediates.emplace_back(value);
     } else if (s == "validation" && n == "check_time") {
         entries->checkTime = lower(value);
+    } else if (s == "signers" && n == "cert") {
+        entries->signers.emplace_back(value);
+    } else if (s == "signers" && n == "policy") {
+        entries->policies.emplace_back(value);
     }
     return 1;
 }
@@ -89,11 +96,13 @@ Status addFile(const fs::path& path, STACK_OF(X509) * into) {
     return added > 0 ? kOk : kCertificateMalformed;
 }
 
-Status addEntry(const fs::path& base, const std::string& entry, STACK_OF(X509) * into) {
+fs::path resolved(const fs::path& base, const std::string& entry) {
     fs::path path(entry);
-    if (path.is_relative()) {
-        path = base / path;
-    }
+    return path.is_relative() ? base / path : path;
+}
+
+Status addEntry(const fs::path& base, const std::string& entry, STACK_OF(X509) * into) {
+    const fs::path path = resolved(base, entry);
     std::error_code ec;
     if (!fs::is_directory(path, ec)) {
         return addFile(path, into);
@@ -154,6 +163,10 @@ Status loadTrustConfig(const char* path, TrustConfig& config) {
     }
     fs::path base = fs::path(path).parent_path();
     for (const std::string& top : entries.tops) {
+        std::error_code ec;
+        if (!fs::exists(resolved(base, top), ec)) {
+            continue;  // the roots are not installed (yet)
+        }
         Status status = addEntry(base, top, config.tops.get());
         if (status != kOk) {
             return status;
@@ -165,7 +178,50 @@ Status loadTrustConfig(const char* path, TrustConfig& config) {
             return status;
         }
     }
-    return kOk;
+    for (const std::string& signer : entries.signers) {
+        Status status = addEntry(base, signer, config.signers.get());
+        if (status != kOk) {
+            return status;
+        }
+    }
+    for (const std::string& policy : entries.policies) {
+        ASN1_OBJECT* oid = OBJ_txt2obj(policy.c_str(), 1);
+        if (oid == nullptr) {
+            ERR_clear_error();
+            return kFileUnreadable;
+        }
+        ASN1_OBJECT_free(oid);
+        config.policies.push_back(policy);
+    }
+    return sk_X509_num(config.tops.get()) > 0 ? kOk : kNoTopCertificate;
+}
+
+SignerAllowance allowanceOf(X509* signer, const TrustConfig& config) {
+    if (!config.restrictsSigners()) {
+        return {true, "none", ""};
+    }
+    for (int i = 0; i < sk_X509_num(config.signers.get()); ++i) {
+        if (X509_cmp(sk_X509_value(config.signers.get(), i), signer) == 0) {
+            return {true, "cert", ""};
+        }
+    }
+    using PoliciesPtr = std::unique_ptr<CERTIFICATEPOLICIES, Deleter<CERTIFICATEPOLICIES_free>>;
+    PoliciesPtr policies(static_cast<CERTIFICATEPOLICIES*>(
+        X509_get_ext_d2i(signer, NID_certificate_policies, nullptr, nullptr)));
+    for (int i = 0; policies && i < sk_POLICYINFO_num(policies.get()); ++i) {
+        char text[128];
+        const POLICYINFO* info = sk_POLICYINFO_value(policies.get(), i);
+        if (OBJ_obj2txt(text, sizeof text, info->policyid, 1) <= 0) {
+            continue;
+        }
+        for (const std::string& wanted : config.policies) {
+            if (wanted == text) {
+                return {true, "policy", wanted};
+            }
+        }
+    }
+    ERR_clear_error();
+    return {false, "none", ""};
 }
 
 }  // namespace otrx

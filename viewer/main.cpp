@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -87,6 +88,13 @@ int main(int argc, char** argv) {
     unseal::DialogHost dialog({prefix, prompt, sealkit});
     shell::frmMain window({prefix, prompt, chooser, printers, dialog, startPage()});
     window.show();
+    // A form handed over by the desktop (paperlens FILE) opens once the
+    // window is up.
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() > 1) {
+        const QString file = QFileInfo(arguments.at(1)).absoluteFilePath();
+        QTimer::singleShot(0, &window, [&window, file] { window.openFile(file); });
+    }
     const int status = app.exec();
     // The signals end the process at once from here on: the workspace is
     // about to go anyway.

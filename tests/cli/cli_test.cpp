@@ -214,7 +214,7 @@ TEST(Cli, SealedDocumentsOpenWithOpensslAndReceiptsHoldPlainMembers) {
     fixtures::writeKey(s.dir / "out/hong.key", s.world.hong.sign.key, "", fixtures::KeyScheme::PemPkcs8);
     fixtures::writeCertPem(s.dir / "out/hong.pem", s.world.hong.sign.cert);
     fixtures::writeCertPem(s.dir / "out/root.pem", s.world.root.cert);
-    fixtures::writeCertPem(s.dir / "out/ca.pem", s.world.ca.cert);
+    fixtures::writeCertPem(s.dir / "out/ca.pem", s.world.agencyCa.cert);
     testsupport::writeFile(s.dir / "out/chain.pem", testsupport::readFile(s.dir / "out/root.pem") +
                                                         testsupport::readFile(s.dir / "out/ca.pem"));
     std::string listing;

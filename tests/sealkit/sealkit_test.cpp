@@ -32,7 +32,7 @@ TEST(SealkitExports, ExactlyTheInterfaceIsExported) {
     }
     EXPECT_EQ(names, (std::set<std::string>{"saveSmartCardKeyAndCertAsFile", "decypt_File",
                                             "getCertInfo2", "getCertInfo", "makeEnc_File",
-                                            "makeSig_File", "verifySig_File"}));
+                                            "makeSig_File", "verifySig_File", "getSignerInfo_File"}));
 }
 
 class Unseal : public testing::Test {

@@ -22,8 +22,11 @@ struct Shared {
                            fixtures::KeyScheme::PemPkcs8);
         fixtures::writeCertPem(dir / "pem/root.pem", world.root.cert);
         fixtures::writeCertPem(dir / "pem/ca.pem", world.ca.cert);
-        testsupport::writeFile(dir / "pem/chain.pem", testsupport::readFile(dir / "pem/root.pem") +
-                                                          testsupport::readFile(dir / "pem/ca.pem"));
+        fixtures::writeCertPem(dir / "pem/agency-ca.pem", world.agencyCa.cert);
+        testsupport::writeFile(dir / "pem/chain.pem",
+                               testsupport::readFile(dir / "pem/root.pem") +
+                                   testsupport::readFile(dir / "pem/ca.pem") +
+                                   testsupport::readFile(dir / "pem/agency-ca.pem"));
     }
     std::string operator/(const std::string& name) const { return dir / name; }
 };

@@ -62,6 +62,11 @@ protected:
         fixtures::writeTrustConfig(*dir / "notime.ini", {"roots/"}, {"cas/"}, false);
         fixtures::writeTrustConfig(*dir / "onlyb.ini", {"roots/b.pem"}, {"cas/"}, true);
         fixtures::writeTrustConfig(*dir / "missing.ini", {"roots/none.der"}, {}, true);
+        // A fresh installation: the roots' folder is there and empty.
+        fixtures::makeFolders(*dir / "noroots");
+        fixtures::writeTrustConfig(*dir / "empty.ini", {"noroots"}, {"cas"}, true);
+        fixtures::writeFile(*dir / "badpolicy.ini",
+                            "[trust]\ntop = roots/\n[signers]\npolicy = not an oid\n");
         fixtures::writeTrustConfig(*dir / "bad.ini", {"cas/readme.txt"}, {}, true);
         fixtures::writeFile(*dir / "syntax.ini", "[trust\ntop = roots/a.der\n");
         fixtures::writeFile(*dir / "badswitch.ini", "[validation]\ncheck_time = sometimes\n");
@@ -128,7 +133,8 @@ TEST_F(Trust, ConfigurationFailuresAreStatuses) {
         int32_t status;
     } cases[] = {
         {"user.der", "absent.ini", 70019},     {"user.der", "", 70019},
-        {"user.der", "missing.ini", 70019},    {"user.der", "bad.ini", 70009},
+        {"user.der", "missing.ini", 70101},    {"user.der", "empty.ini", 70101},
+        {"user.der", "badpolicy.ini", 70019},  {"user.der", "bad.ini", 70009},
         {"user.der", "syntax.ini", 70019},     {"user.der", "badswitch.ini", 70019},
         {"user.der", "onlyb.ini", 70100},      {"bynotca.der", "folders.ini", 70100},
     };

@@ -1,6 +1,8 @@
 #include "resources.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace platform {
@@ -17,6 +19,36 @@ QString shippedFile(const QString& name) {
 QString trustConfiguration(const QString& workspaceRoot, const QString& name) {
     const QString own = workspaceRoot + u'/' + name;
     return QFileInfo(own).isFile() ? own : shippedFile(name);
+}
+
+QStringList trustTopFolders(const QString& configuration) {
+    QFile file(configuration);
+    QStringList folders;
+    if (!file.open(QIODevice::ReadOnly)) {
+        return folders;
+    }
+    const QDir base = QFileInfo(configuration).absoluteDir();
+    QString section;
+    for (const QByteArray& raw : file.readAll().split('\n')) {
+        QString line = QString::fromUtf8(raw).trimmed();
+        if (line.startsWith(u'[')) {
+            section = line.mid(1, line.indexOf(u']') - 1).trimmed().toLower();
+            continue;
+        }
+        const int equals = line.indexOf(u'=');
+        if (section != QLatin1String("trust") || equals < 0 ||
+            line.left(equals).trimmed().toLower() != QLatin1String("top")) {
+            continue;
+        }
+        QString value = line.mid(equals + 1);
+        const int comment = value.indexOf(QLatin1String(" ;"));
+        value = (comment < 0 ? value : value.left(comment)).trimmed();
+        const QFileInfo entry(base, value);
+        const bool isFile = entry.isFile() || entry.suffix().size() == 3;
+        folders.append(QDir::cleanPath(isFile ? entry.absolutePath() : entry.absoluteFilePath()));
+    }
+    folders.removeDuplicates();
+    return folders;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace platform {
 
@@ -14,5 +15,10 @@ QString shippedFile(const QString& name);
 // user's own in the workspace root where there is one, else the shipped
 // default.
 QString trustConfiguration(const QString& workspaceRoot, const QString& name);
+
+// The folders where a trust configuration looks for its top certificates:
+// its [trust] top entries, relative to the file's folder, a file entry
+// standing for the folder that holds it.
+QStringList trustTopFolders(const QString& configuration);
 
 }  // namespace platform

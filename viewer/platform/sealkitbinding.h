@@ -23,6 +23,7 @@ public:
     using MakeSigFile = int32_t (*)(const char*, const char*, const char*, const char*,
                                     const char*);
     using SaveSmartCard = uint32_t (*)(const char*, const char*);
+    using GetSignerInfo = int32_t (*)(const char*, const char*, const char*, char*, int32_t);
 
     // How often a missing library or function is reported: once for the
     // binding's life (a scan asks for every certificate), or at each ask

@@ -17,6 +17,10 @@ struct AppState {
     QString XmlFileName;  // bare names of the form's members in DataFolder,
     QString XslFileName;  // kept from an earlier document when not found
     int16_t UnsealSucceeded = kFalse;
+    // What the unsealed document's signature tells of its signer, as
+    // getSignerInfo_File gives it; empty unless an issued document was
+    // unsealed and is shown.
+    QString SignerInfo;
 };
 
 }  // namespace shell

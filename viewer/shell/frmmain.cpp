@@ -86,7 +86,10 @@ frmMain::frmMain(Parts parts, QWidget* parent)
     // The desktop session is ending: nothing decrypted stays behind, even
     // if the process is then ended without a word.
     connect(qApp, &QGuiApplication::commitDataRequest, this,
-            [this](QSessionManager&) { pipeline_.mnuFileClose(); });
+            [this](QSessionManager&) {
+                pipeline_.mnuFileClose();
+                updateSignerInfoAction();
+            });
 #endif
     // Load: lay the view out, then show the start page.
     layoutWebView();
@@ -104,10 +107,19 @@ void frmMain::buildMenus() {
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
-    add(file, "mnuFileOpen", QStringLiteral("열기(&O)..."), [this] { pipeline_.mnuFileOpen(); });
-    add(file, "mnuFileClose", QStringLiteral("닫기(&C)"), [this] { pipeline_.mnuFileClose(); });
+    add(file, "mnuFileOpen", QStringLiteral("열기(&O)..."), [this] {
+        pipeline_.mnuFileOpen();
+        updateSignerInfoAction();
+    });
+    add(file, "mnuFileClose", QStringLiteral("닫기(&C)"), [this] {
+        pipeline_.mnuFileClose();
+        updateSignerInfoAction();
+    });
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileBar0"));
     add(file, "mnuFilePrint", QStringLiteral("인쇄(&P)..."), [this] { mnuFilePrint(); });
+    signerInfo_ = add(file, "mnuFileSignerInfo", QStringLiteral("서명 정보(&I)..."),
+                      [this] { parts_.dialog.showSignerInfo(state_.SignerInfo); });
+    signerInfo_->setEnabled(false);
     file->addSeparator()->setObjectName(QStringLiteral("mnuFileBar1"));
     add(file, "mnuFileExit", QStringLiteral("끝내기(&X)"), [this] { close(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("도움말(&H)"));
@@ -158,6 +170,13 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     layoutWebView();
 }
+
+void frmMain::openFile(const QString& file) {
+    pipeline_.openFile(file);
+    updateSignerInfoAction();
+}
+
+void frmMain::updateSignerInfoAction() { signerInfo_->setEnabled(!state_.SignerInfo.isEmpty()); }
 
 void frmMain::navigate(const QString& hostPath) { webView_->setUrl(QUrl::fromLocalFile(hostPath)); }
 

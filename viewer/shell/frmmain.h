@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class QAction;
 class QLabel;
 class QWebEngineView;
 
@@ -29,6 +30,9 @@ public:
     ~frmMain() override;
 
     QWebEngineView* webView() const { return webView_; }
+    // Opens a file as File, Open does once it is chosen: what the desktop
+    // hands over when the user opens a form with the program.
+    void openFile(const QString& file);
     AppState& state() { return state_; }
 
 protected:
@@ -41,6 +45,8 @@ private:
     void buildStatusBar();
     void layoutWebView();
     void mnuFilePrint();
+    // After every command that changes the shown document.
+    void updateSignerInfoAction();
     void mnuHelpAbout();
     void savePlacement();
 
@@ -51,6 +57,7 @@ private:
     QWebEngineView* webView_ = nullptr;
     QLabel* dateLabel_ = nullptr;
     QLabel* timeLabel_ = nullptr;
+    QAction* signerInfo_ = nullptr;
 };
 
 // Twips per pixel at 96 dpi.

@@ -29,13 +29,23 @@ QString OpenPipeline::pagePath() const {
     return shell_.prefix.applicationFolder() + QStringLiteral("\\temp.html");
 }
 
-void OpenPipeline::mnuFileOpen() {
+void OpenPipeline::emptyWorkspace() {
+    shell_.state.SignerInfo.clear();
     (void)deleteFolderTree(dataFolder(), shell_.prefix);
     (void)deleteFileIfExists(pagePath(), shell_.prefix);
+}
+
+void OpenPipeline::mnuFileOpen() {
+    emptyWorkspace();
     const QString file = shell_.chooser.chooseFile(kOpenTitle, kOpenFilter);
     if (file.isEmpty()) {
         return;
     }
+    openChosen(file);
+}
+
+void OpenPipeline::openFile(const QString& file) {
+    emptyWorkspace();
     openChosen(file);
 }
 
@@ -56,6 +66,7 @@ void OpenPipeline::openChosen(const QString& file) {
         renderForm();
         (void)deleteFolderTree(dataFolder(), shell_.prefix);
     } else {
+        state.SignerInfo.clear();
         shell_.prompt.message(kViewingFailed, platform::kProgramTitle, platform::Icon::None,
                               platform::Buttons::Ok);
     }
@@ -68,12 +79,14 @@ void OpenPipeline::renderForm() {
         return;
     }
     // No half page: the start page is shown and the user told what failed.
+    shell_.state.SignerInfo.clear();
     shell_.view.navigate(shell_.startPage);
     shell_.prompt.message(result.message, platform::kProgramTitle, platform::Icon::Warning,
                           platform::Buttons::Ok);
 }
 
 void OpenPipeline::mnuFileClose() {
+    shell_.state.SignerInfo.clear();
     (void)deleteFileIfExists(pagePath(), shell_.prefix);
     (void)deleteFolderTree(dataFolder(), shell_.prefix);
     shell_.view.navigate(shell_.startPage);

@@ -24,6 +24,8 @@ class UnsealDialog {
 public:
     virtual ~UnsealDialog() = default;
     virtual void showModal(AppState& state) = 0;
+    // Shows what AppState::SignerInfo tells of the shown document's signer.
+    virtual void showSignerInfo(const QString& facts) { (void)facts; }
 };
 
 struct Shell {
@@ -46,7 +48,10 @@ public:
 
     // File, Open.
     void mnuFileOpen();
-    // Opens `file` as if the user had chosen it (steps after the chooser).
+    // Opens `file` as File, Open does when the user chooses it: the
+    // workspace emptied first, then every step after the chooser.
+    void openFile(const QString& file);
+    // The steps after the chooser.
     void openChosen(const QString& file);
     // File, Close.
     void mnuFileClose();
@@ -55,6 +60,7 @@ public:
     QString pagePath() const;  // the rendered page, as a path text
 
 private:
+    void emptyWorkspace();
     void renderForm();
     QString dataFolder() const;
 

@@ -1,5 +1,7 @@
 #include "dialoghost.h"
 
+#include "frmsignerinfo.h"
+
 namespace unseal {
 
 DialogHost::DialogHost(frmDec::Parts parts, QWidget* parent) : parts_(parts), parent_(parent) {}
@@ -7,6 +9,11 @@ DialogHost::DialogHost(frmDec::Parts parts, QWidget* parent) : parts_(parts), pa
 DialogHost::~DialogHost() = default;
 
 void DialogHost::unload() { dialog_.reset(); }
+
+void DialogHost::showSignerInfo(const QString& facts) {
+    frmSignerInfo dialog(parseSignerFacts(facts), parent_);
+    dialog.exec();
+}
 
 void DialogHost::showModal(shell::AppState& state) {
     if (dialog_ && dialog_->unloaded()) {

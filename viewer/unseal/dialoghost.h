@@ -16,6 +16,7 @@ public:
     DialogHost& operator=(const DialogHost&) = delete;
 
     void showModal(shell::AppState& state) override;
+    void showSignerInfo(const QString& facts) override;
     // Unloads the dialog, if it is loaded.
     void unload();
     // The loaded dialog, or null.

@@ -12,8 +12,9 @@ struct ToolkitMessage {
 };
 
 // Tested in this order; the endings ".!!!" and "..!!!" are as the
-// toolkit's documentation writes them.
-const std::array<ToolkitMessage, 17> toolkitMessages = {{
+// toolkit's documentation writes them. 70101, 70110, 70808, 71213 and
+// 71214 are our toolkit's own refusals (toolkit/STATUS.md).
+const std::array<ToolkitMessage, 22> toolkitMessages = {{
     {"70007", QStringLiteral("인증서 유효기간이 만료되었습니다.!!!")},
     {"70009", QStringLiteral("잘못된 형식의 인증서입니다.!!!")},
     {"70018", QStringLiteral("인증서 비밀번호가 틀립니다.!!!")},
@@ -23,13 +24,18 @@ const std::array<ToolkitMessage, 17> toolkitMessages = {{
     {"70080", QStringLiteral("인증서 신뢰목록을 검증할 수 없습니다..!!!")},
     {"70081", QStringLiteral("인증서 신뢰목록이 서명되어 있지 않습니다..!!!")},
     {"70100", QStringLiteral("인증서 경로 구성 실패..!!!")},
+    {"70101", QStringLiteral("신뢰하는 최상위 인증서가 설치되지 않았습니다..!!!")},
+    {"70110", QStringLiteral("허용된 발급기관의 서명이 아닙니다..!!!")},
     {"70806", QStringLiteral("공개키 복호화 실패..!!!")},
     {"70807", QStringLiteral("암호화 에러[잘못된 enveloped data 포맷입니다]..!!!")},
+    {"70808", QStringLiteral("암호화 에러[허용되지 않는 암호 알고리즘입니다]..!!!")},
     {"71203", QStringLiteral("전자서명 검증 에러[잘못된 서명 메시지입니다]..!!!")},
     {"71205", QStringLiteral("전자서명 원문 추출 에러[잘못된 원문 메시지입니다]..!!!")},
     {"71207", QStringLiteral("전자서명 인증서 추출 에러[잘못된 인증서입니다]..!!!")},
     {"71211", QStringLiteral("전자서명 검증 에러[잘못된 전자서명데이터입니다.]..!!!")},
     {"71212", QStringLiteral("전자서명 검증 에러[전자서명 검증 실패]..!!!")},
+    {"71213", QStringLiteral("전자서명 검증 에러[허용되지 않는 해시 알고리즘입니다]..!!!")},
+    {"71214", QStringLiteral("전자서명 검증 에러[서명용 인증서가 아닙니다]..!!!")},
     {"71601", QStringLiteral("LDAP관련[디렉토리 서버에 접속할 수 없습니다]..!!!")},
 }};
 

@@ -7,11 +7,18 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
+
 namespace unseal {
 
 namespace {
 
 using Binding = platform::SealkitBinding;
+
+// The status of a configuration without any top certificate, and the
+// buffer for the signer's description.
+constexpr int32_t kNoTopCertificate = 70101;
+constexpr size_t kSignerInfoBuffer = 8192;
 
 // A text argument for the library, wiped when it goes.
 class LibraryText {
@@ -32,7 +39,38 @@ UnsealAction::UnsealAction(certificates::CertificateScans& scans, platform::Prom
                            platform::SealkitBinding& sealkit)
     : scans_(scans), prompt_(prompt), sealkit_(sealkit) {}
 
+void UnsealAction::report(const QString& prefix, int32_t status, const QString& configuration) {
+    lastStatus_ = status;
+    lastMessage_ = toolkitErrorText(prefix, QString::number(status)).value_or(QString());
+    if (status == kNoTopCertificate) {
+        // A fresh installation: the national roots are not installed yet.
+        lastMessage_ += QStringLiteral("\r\n최상위 인증서를 설치할 폴더: ") +
+                        platform::trustTopFolders(configuration).join(QStringLiteral(", "));
+    }
+    if (!lastMessage_.isEmpty()) {
+        showPlainMessage(prompt_, lastMessage_);
+    }
+}
+
+QString UnsealAction::signerInfo(const QString& signedData, const QString& signCert,
+                                 const QString& configuration) {
+    const auto describe =
+        sealkit_.function<Binding::GetSignerInfo>("getSignerInfo_File", Binding::Report::Once);
+    if (describe == nullptr) {
+        return QString();
+    }
+    std::array<char, kSignerInfoBuffer> text{};
+    if (describe(QFile::encodeName(signedData).constData(), QFile::encodeName(signCert).constData(),
+                 QFile::encodeName(configuration).constData(), text.data(),
+                 static_cast<int32_t>(text.size())) != 0) {
+        return QString();
+    }
+    return QString::fromUtf8(text.data());
+}
+
 bool UnsealAction::confirm(shell::AppState& state, int row, const QString& password) {
+    lastStatus_ = 0;
+    lastMessage_.clear();
     const certificates::CertificateList& list = scans_.list();
     const platform::Prefix& prefix = list.prefix;
     if (list.certCount == 0) {
@@ -67,7 +105,7 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
                          QFile::encodeName(decryptKey).constData(), secret.get());
     }
     if (status != 0) {
-        showToolkitError(prompt_, kDecryptPrefix, QString::number(status));
+        report(kDecryptPrefix, status, QString());
         return false;
     }
     const auto verify =
@@ -87,10 +125,11 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
                         QFile::encodeName(configuration).constData());
     }
     if (status != 0) {
-        showToolkitError(prompt_, kVerifyPrefix, QString::number(status));
+        report(kVerifyPrefix, status, configuration);
         return false;
     }
     state.UnsealSucceeded = shell::kTrue;
+    state.SignerInfo = signerInfo(signedDataPath, signCert, configuration);
     clearCerts();
     return true;
 }

@@ -36,7 +36,18 @@ public:
     // the folders stay. Stops silently at the first failure.
     void clearCerts();
 
+    // The toolkit's status of the last confirm (0 after success, and when
+    // it stopped before the library) and the text the user was shown for it.
+    int32_t lastStatus() const { return lastStatus_; }
+    const QString& lastMessage() const { return lastMessage_; }
+
 private:
+    void report(const QString& prefix, int32_t status, const QString& configuration);
+    QString signerInfo(const QString& signedData, const QString& signCert,
+                       const QString& configuration);
+
+    int32_t lastStatus_ = 0;
+    QString lastMessage_;
     certificates::CertificateScans& scans_;
     platform::Prompt& prompt_;
     platform::SealkitBinding& sealkit_;
