@@ -12,13 +12,6 @@
 
 #include <cstdio>
 
-namespace {
-
-const char kCertsUsage[] =
-    "usage: paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
-    "       (for smartcard the card PIN is the first line of standard input)\n";
-
-}  // namespace
 
 int certs(const QStringList& args) {
     certificates::Location location = certificates::Location::HardDisk;
@@ -26,8 +19,9 @@ int certs(const QStringList& args) {
     for (int i = 0; i < args.size(); ++i) {
         const QString value = i + 1 < args.size() ? args[i + 1] : QString();
         if (args[i] != QLatin1String("--location") || value.isEmpty()) {
-            std::fputs(kCertsUsage, stderr);
-            return 2;
+            return usageError(args[i] != QLatin1String("--location")
+                                  ? QStringLiteral("certs: unexpected argument '%1'").arg(args[i])
+                                  : QStringLiteral("certs: --location needs a value"));
         }
         ++i;
         if (value == QLatin1String("hdd")) {
@@ -39,8 +33,9 @@ int certs(const QStringList& args) {
         } else if (value == QLatin1String("smartcard")) {
             smartCard = true;
         } else {
-            std::fputs(kCertsUsage, stderr);
-            return 2;
+            return usageError(
+                QStringLiteral("certs: unknown location '%1' (hdd, floppy, cd or smartcard)")
+                    .arg(value));
         }
     }
     RunWorkspace run;

@@ -2,8 +2,14 @@
 // name and returning the exit status.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
+// A usage error: one line that names what is wrong and where to read
+// more, on standard error; returns the exit status 2.
+int usageError(const QString& what);
+
 int certs(const QStringList& args);
+int verify(const QStringList& args);
 int seal(const QStringList& args);
 int receipt(const QStringList& args);

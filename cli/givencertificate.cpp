@@ -65,5 +65,8 @@ void GivenCertificate::showModal(shell::AppState& state) {
     if (!certificate_.isEmpty()) {
         listGiven(list, certificate_);
     }
-    unseal::UnsealAction(scans, prompt_, sealkit_).confirm(state, grid.currentRow(), password_);
+    unseal::UnsealAction action(scans, prompt_, sealkit_);
+    (void)action.confirm(state, grid.currentRow(), password_);
+    status_ = action.lastStatus();
+    message_ = action.lastMessage();
 }

@@ -18,10 +18,17 @@ public:
 
     void showModal(shell::AppState& state) override;
 
+    // What the last unseal ended with: the toolkit's status (0 when it
+    // succeeded or stopped before the library) and the message shown.
+    int32_t status() const { return status_; }
+    const QString& message() const { return message_; }
+
 private:
     const platform::Prefix& prefix_;
     platform::Prompt& prompt_;
     platform::SealkitBinding& sealkit_;
     QString certificate_;
     QString password_;
+    int32_t status_ = 0;
+    QString message_;
 };

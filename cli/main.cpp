@@ -27,6 +27,8 @@ namespace {
 const char kUsage[] =
     "usage: paperlens-cli open FILE [--cert PATH (--password-stdin | --password-file F)]\n"
     "                          [--zip-password-file F] [--out PAGE.html] [--pdf PAGE.pdf]\n"
+    "       paperlens-cli verify FILE.kvx --cert PATH (--password-stdin | --password-file F)\n"
+    "                            [--json]\n"
     "       paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
     "       paperlens-cli seal --xml F --xsl F --signer-key K --signer-cert C\n"
     "                          --recipient-cert R --conf CONF -o OUT.kvx\n"
@@ -39,6 +41,9 @@ const char kUsage[] =
     "transforms its XML with its XSL and writes the page, exactly as the\n"
     "viewer writes it (FF FE, then UTF-16LE), to PAGE.html; --pdf prints\n"
     "the rendered page to PAGE.pdf through the web engine, offscreen.\n"
+    "verify unseals an issued document without rendering it and prints who\n"
+    "signed it, when and under which chain (--json: one JSON object); exit\n"
+    "status 0 when it is genuine, 1 when it is not.\n"
     "certs prints the certificates the certificate dialog lists for a\n"
     "location: subject, TAB, issuer, TAB, signing certificate path (for\n"
     "smartcard, after reading the card with the PIN on standard input).\n"
@@ -49,12 +54,23 @@ const char kUsage[] =
     "encrypted archive is the first line of the --zip-password-file F.\n"
     "Messages go to standard error. Exit status: 0 page written, 1 the\n"
     "document cannot be shown, 2 usage error.\n"
-    "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n";
+    "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n"
+    "--version prints the version.\n";
 
 int usage(int status) {
     std::fputs(kUsage, status == 0 ? stdout : stderr);
     return status;
 }
+
+}  // namespace
+
+int usageError(const QString& what) {
+    std::fprintf(stderr, "paperlens-cli: %s\nTry 'paperlens-cli --help' for more information.\n",
+                 what.toUtf8().constData());
+    return 2;
+}
+
+namespace {
 
 struct GivenFile : platform::FileChooser {
     QString file;
@@ -111,11 +127,14 @@ int open(const QStringList& args) {
         } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
             file = args[i];
         } else {
-            return usage(2);
+            return usageError(QStringLiteral("open: unexpected argument '%1'").arg(args[i]));
         }
     }
-    if (file.isEmpty() || (passwordStdin && !passwordFile.isEmpty())) {
-        return usage(2);
+    if (file.isEmpty()) {
+        return usageError(QStringLiteral("open: missing FILE"));
+    }
+    if (passwordStdin && !passwordFile.isEmpty()) {
+        return usageError(QStringLiteral("open: give --password-stdin or --password-file, not both"));
     }
     QString password;
     if (passwordStdin || !passwordFile.isEmpty()) {
@@ -187,10 +206,17 @@ bool wantsPdf(int argc, char** argv) {
 int run(int, char**) {
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
-        return usage(2);
+        return usageError(QStringLiteral("missing a command"));
     }
     if (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         return usage(0);
+    }
+    if (args[0] == QLatin1String("--version")) {
+        std::puts("paperlens-cli " PAPERLENS_VERSION);
+        return 0;
+    }
+    if (args[0] == QLatin1String("verify")) {
+        return verify(args.mid(1));
     }
     if (args[0] == QLatin1String("open")) {
         return open(args.mid(1));
@@ -204,7 +230,7 @@ int run(int, char**) {
     if (args[0] == QLatin1String("receipt")) {
         return receipt(args.mid(1));
     }
-    return usage(2);
+    return usageError(QStringLiteral("unknown command '%1'").arg(args[0]));
 }
 
 // Binds the printing module beside the program; null when it is missing.

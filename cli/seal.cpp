@@ -24,15 +24,16 @@ namespace {
 
 using Binding = platform::SealkitBinding;
 
-const char kSealUsage[] =
-    "usage: paperlens-cli seal --xml F --xsl F --signer-key K --signer-cert C\n"
-    "                          --recipient-cert R --conf CONF -o OUT.kvx\n"
-    "       (the signer key's password is the first line of standard input)\n"
-    "       paperlens-cli receipt --xml F --xsl F -o OUT.rcp\n";
+const char kSealArguments[] =
+    "--xml F --xsl F --signer-key K --signer-cert C --recipient-cert R --conf CONF -o OUT.kvx, "
+    "each once";
+const char kReceiptArguments[] = "--xml F --xsl F -o OUT.rcp, each once";
 
-int usage() {
-    std::fputs(kSealUsage, stderr);
-    return 2;
+int usage(const char* command) {
+    return usageError(QStringLiteral("%1: needs %2").arg(QLatin1String(command),
+                                                          QLatin1String(command[0] == 's'
+                                                                            ? kSealArguments
+                                                                            : kReceiptArguments)));
 }
 
 // "--name value" pairs; nothing when an argument is not one of `names` or
@@ -92,7 +93,7 @@ int fail(const char* what, int32_t status) {
 int receipt(const QStringList& args) {
     const auto given = options(args, {"--xml", "--xsl", "-o"});
     if (!given) {
-        return usage();
+        return usage("receipt");
     }
     const QString xml = given->value("--xml");
     const QString xsl = given->value("--xsl");
@@ -109,7 +110,7 @@ int seal(const QStringList& args) {
     const auto given = options(args, {"--xml", "--xsl", "--signer-key", "--signer-cert",
                                       "--recipient-cert", "--conf", "-o"});
     if (!given) {
-        return usage();
+        return usage("seal");
     }
     QString line = readSecretLine().value_or(QString());
     QByteArray password = line.toUtf8();

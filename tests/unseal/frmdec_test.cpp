@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -184,6 +185,30 @@ TEST(CertificateDialog, WrongPasswordKeepsTheDialogAndTheRightOneUnseals) {
     EXPECT_FALSE(testsupport::exists(kvx + "/SignPri.key"));
 }
 
+TEST(CertificateDialog, ADocumentACitizenSignedIsRefusedWhenSignersAreNamed) {
+    Session s;
+    // kim holds an ordinary certificate of the same CA, and signs.
+    fixtures::writeCertDer(s.world.dir / "kim.der", s.world.w.kim.sign.cert);
+    fixtures::writeKey(s.world.dir / "kim.key", s.world.w.kim.sign.key, "",
+                       fixtures::KeyScheme::PemPkcs8);
+    UnsealWorld::sh("mkdir -p '" + s.world.app + "/signers' && cp '" + s.world.world +
+                    "/issuer/signer.der' '" + s.world.app + "/signers/agency.der'");
+    fixtures::writeTrustConfig(s.world.app + "/npkiconf.ini", {"pki/root.der"},
+                               {"pki/ca.der", "pki/agency-ca.der"}, true, {"signers/agency.der"});
+    s.extract(s.world.document("forged.kvx", s.world.world + "/users/hong/SignCert.der", false,
+                               s.world.dir / "kim"));
+    s.show([&](unseal::frmDec& d) {
+        Session::clickRow(d, 2);
+        Session::type(d, "passwd", QString::fromUtf8(kPassword));
+        Session::click(d, "confirmButton");
+        EXPECT_EQ(s.lastMessage(),
+                  QStringLiteral("전자서명검증에러 [70110] 허용된 발급기관의 서명이 아닙니다..!!!"));
+        EXPECT_TRUE(d.isVisible());
+    });
+    EXPECT_EQ(s.state.UnsealSucceeded, shell::kFalse);
+    EXPECT_TRUE(s.state.SignerInfo.isEmpty());
+}
+
 TEST(CertificateDialog, ClassTwoEntriesUnsealWithTheirEncryptionKey) {
     Session s;
     s.extract(s.world.document("park.kvx", s.world.world + "/class2/park_env.cer", true));
@@ -356,6 +381,32 @@ TEST(CertificateDialog, AnIssuedDocumentOpensInTheWindow) {
     EXPECT_FALSE(testsupport::exists(s.world.app + "/data"));
     EXPECT_FALSE(testsupport::exists(s.world.root + "/drive_c/kvx/cn=1/SignPri.key"));
     EXPECT_TRUE(QDir(q(s.world.root + "/drive_c/kvx/cn=1")).exists());
+
+    // 파일 > 서명 정보 tells who signed the shown document.
+    QAction* signerInfo = window.findChild<QAction*>(QStringLiteral("mnuFileSignerInfo"));
+    ASSERT_NE(signerInfo, nullptr);
+    EXPECT_TRUE(signerInfo->isEnabled());
+    QStringList rows;
+    QTimer::singleShot(0, [&] {
+        QWidget* shown = QApplication::activeModalWidget();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->windowTitle(), "서명 정보");
+        for (int i = 0; i < 6; ++i) {
+            auto* value = shown->findChild<QLabel*>(QStringLiteral("value%1").arg(i));
+            rows.append(value != nullptr ? value->text() : QString());
+        }
+        shown->close();
+    });
+    signerInfo->trigger();
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[0], "Norvale Issuing Service / 알 수 없음 (Norvale Issuing CA)");
+    EXPECT_TRUE(rows[1].startsWith(QDate::currentDate().toString(Qt::ISODate).left(4))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].contains(" ~ "));
+    EXPECT_EQ(rows[3], "SHA-256");
+    EXPECT_EQ(rows[4], "Norvale Issuing Service\nNorvale Issuing CA\nPaperlens Test Root CA");
+    EXPECT_EQ(rows[5], "서명자를 제한하는 설정이 없습니다.");
+    window.findChild<QAction*>(QStringLiteral("mnuFileClose"))->trigger();
+    EXPECT_FALSE(signerInfo->isEnabled());
 }
 
 namespace {

@@ -65,10 +65,14 @@ struct UnsealWorld {
     // An issued document made by the peer: openssl cms -sign, then
     // -encrypt to `recipientCert`, zipped with the XSL. `government` signs
     // with the government hierarchy's signer.
+    // `signer`, where given, is another signing pair: <signer>.der and an
+    // unencrypted <signer>.key.
     std::string document(const std::string& name, const std::string& recipientCert,
-                         bool government = false) {
+                         bool government = false, const std::string& otherSigner = "") {
         const std::string work = dir / ("doc-" + name);
-        const std::string signer = world + (government ? "/issuer/gov-signer" : "/issuer/signer");
+        const std::string signer =
+            !otherSigner.empty() ? otherSigner
+                                 : world + (government ? "/issuer/gov-signer" : "/issuer/signer");
         sh("mkdir -p '" + work + "/zip'");
         testsupport::writeFile(work + "/form.xml", formXml());
         testsupport::writeFile(work + "/zip/form.xsl", kFormXsl);

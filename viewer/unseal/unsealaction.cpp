@@ -73,13 +73,16 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
     lastMessage_.clear();
     const certificates::CertificateList& list = scans_.list();
     const platform::Prefix& prefix = list.prefix;
-    if (list.certCount == 0) {
-        showPlainMessage(prompt_, kNoCertificate);
+    const auto tell = [this](const QString& text) {
+        lastMessage_ = text;
+        showPlainMessage(prompt_, text);
         return false;
+    };
+    if (list.certCount == 0) {
+        return tell(kNoCertificate);
     }
     if (password.isEmpty()) {
-        showPlainMessage(prompt_, kNoPassword);
-        return false;
+        return tell(kNoPassword);
     }
     // Row 0 is the header row; only rows of listed entries have slots.
     const int r = row >= 1 && row <= list.certCount ? row : 1;
@@ -89,8 +92,7 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
     const QString documentPath = prefix.hostPath(state.DataFolder + state.XmlFileName);
     const QString signedDataPath = prefix.hostPath(state.DataFolder + QStringLiteral("sig.dec"));
     if (government && (!QFileInfo(signCert).isFile() || !QFileInfo(signKey).isFile())) {
-        showPlainMessage(prompt_, kNoEncryptionCertificate);
-        return false;
+        return tell(kNoEncryptionCertificate);
     }
     const auto decrypt = sealkit_.function<Binding::DecryptFile>("decypt_File", Binding::Report::Always);
     if (decrypt == nullptr) {
