@@ -267,3 +267,198 @@ TEST(Render, RunawayStylesheetsEndWithAMessageAndNoPage) {
         EXPECT_FALSE(QFileInfo::exists(w.prefix.hostPath(w.page))) << c.what;
     }
 }
+
+namespace {
+
+const std::string kMsxslOpen =
+    "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\" "
+    "xmlns:msxsl=\"urn:schemas-microsoft-com:xslt\" xmlns:user=\"urn:paperlens-test\" "
+    "exclude-result-prefixes=\"msxsl user\"><xsl:output method=\"html\" encoding=\"utf-8\"/>";
+
+std::string script(const std::string& language, const std::string& code) {
+    return "<msxsl:script language=\"" + language + "\" implements-prefix=\"user\"><![CDATA[" +
+           code + "]]></msxsl:script>";
+}
+
+// The page text paperlens-cli writes for a receipt of these two members.
+QString cliPage(const std::string& dir, const std::string& xml, const std::string& xsl) {
+    testsupport::writeFile(dir + "/cli/form.xml", xml);
+    testsupport::writeFile(dir + "/cli/form.xsl", xsl);
+    std::remove((dir + "/cli.rcp").c_str());
+    std::remove((dir + "/cli.html").c_str());
+    EXPECT_EQ(testsupport::run({"sh", "-c", "cd \"$0\" && zip -q ../cli.rcp form.xml form.xsl",
+                                dir + "/cli"}),
+              0);
+    ::setenv("PAPERLENS_PREFIX", (dir + "/cli-prefix").c_str(), 1);
+    if (testsupport::run({PAPERLENS_CLI, "open", dir + "/cli.rcp", "--out", dir + "/cli.html"}) != 0) {
+        return QStringLiteral("(paperlens-cli failed)");
+    }
+    const std::string page = testsupport::readFile(dir + "/cli.html");
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(page.data() + 2),
+                              static_cast<qsizetype>((page.size() - 2) / 2));
+}
+
+}  // namespace
+
+TEST(Render, PagesAreWhatTheFormsAuthorsSaw) {
+    struct {
+        const char* what;
+        std::string xml, xsl;
+        const char* expected;  // nullptr: what xsltproc writes
+    } cases[] = {
+        {"an entity the stylesheet declares", "<form/>",
+         "<!DOCTYPE xsl:stylesheet [<!ENTITY nbsp \"&#160;\">]>" + kStylesheetOpen +
+             "<xsl:template match=\"/\"><p>A&nbsp;B</p></xsl:template></xsl:stylesheet>",
+         nullptr},
+        {"an entity in the form data, copied",
+         "<!DOCTYPE form [<!ENTITY who \"홍길동\">]><form><n>&who;</n></form>",
+         kStylesheetOpen + "<xsl:template match=\"/\"><div><xsl:copy-of select=\"form/n\"/></div>"
+                           "</xsl:template></xsl:stylesheet>",
+         nullptr},
+        {"a DTD default attribute",
+         "<!DOCTYPE form [<!ATTLIST form kind CDATA \"등본\">]><form/>",
+         kStylesheetOpen + "<xsl:template match=\"/\"><p><xsl:value-of select=\"form/@kind\"/></p>"
+                           "</xsl:template></xsl:stylesheet>",
+         nullptr},
+        {"node-set of a variable built of elements", "<form/>",
+         kMsxslOpen + "<xsl:variable name=\"rows\"><r>1</r><r>2</r><r>3</r></xsl:variable>"
+                      "<xsl:template match=\"/\"><p><xsl:for-each select=\"msxsl:node-set($rows)/r\">"
+                      "<xsl:value-of select=\".\"/>;</xsl:for-each><xsl:value-of select=\"count("
+                      "msxsl:node-set($rows)/r)\"/></p></xsl:template></xsl:stylesheet>",
+         "<p>1;2;3;3</p>\n"},
+        {"node-set of a variable built of text", "<form/>",
+         kMsxslOpen + "<xsl:variable name=\"t\">주민등록</xsl:variable><xsl:template match=\"/\"><p>"
+                      "<xsl:value-of select=\"msxsl:node-set($t)\"/>/<xsl:value-of select=\"msxsl:"
+                      "node-set('표')\"/></p></xsl:template></xsl:stylesheet>",
+         "<p>주민등록/표</p>\n"},
+        {"JScript functions of strings, numbers and node-sets",
+         "<form><item code=\"A\">사과</item><item code=\"B\">배</item></form>",
+         kMsxslOpen +
+             script("JScript",
+                    "function pad(s, n) { while (s.length < n) { s = '0' + s; } return s; }\n"
+                    "function twice(x) { return x * 2; }\n"
+                    "function codes(list) { var out = []; var node; "
+                    "while ((node = list.nextNode()) != null) { out.push(node.getAttribute('code') "
+                    "+ '=' + node.text); } return out.join(',') + '/' + list.length; }") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:pad('7', 3)\"/>|"
+             "<xsl:value-of select=\"user:twice(21) + 1\"/>|<xsl:value-of select=\"user:codes("
+             "form/item)\"/></p></xsl:template></xsl:stylesheet>",
+         "<p>007|43|A=사과,B=배/2</p>\n"},
+        {"whitespace the forms' engine drops",
+         "<form>\n  <a/>\n  <b>x</b>\n  <c xml:space=\"preserve\"> </c>\n</form>",
+         kStylesheetOpen + "<xsl:template match=\"/\"><p><xsl:for-each select=\"form/node()\">"
+                           "<xsl:value-of select=\"position()\"/>:<xsl:value-of select=\"name()\"/>"
+                           ";</xsl:for-each><xsl:value-of select=\"count(form/c/node())\"/></p>"
+                           "</xsl:template></xsl:stylesheet>",
+         "<p>1:a;2:b;3:c;1</p>\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        w.put("form.xml", c.xml);
+        w.put("form.xsl", c.xsl);
+        const shell::RenderResult result = w.render("form.xml", "form.xsl");
+        ASSERT_TRUE(result.ok) << result.message.toStdString();
+        QString expected = QString::fromUtf8(c.expected);
+        if (c.expected == nullptr) {
+            std::string reference;
+            ASSERT_EQ(testsupport::run({"xsltproc", w.data + "/form.xsl", w.data + "/form.xml"}, {},
+                                       &reference),
+                      0);
+            expected = QString::fromStdString(reference);
+        }
+        EXPECT_EQ(w.pageText(), expected);
+        EXPECT_EQ(cliPage(w.dir.path(), c.xml, c.xsl), expected);
+    }
+}
+
+TEST(Render, ScriptsThatCannotRunEndThePageWithTheirName) {
+    struct {
+        const char* what;
+        std::string xsl;
+        const char* says;
+    } cases[] = {
+        {"a script that throws",
+         kMsxslOpen + script("javascript", "function broken(s) { throw new Error('no ' + s); }") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:broken('way')\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "user:broken"},
+        {"a script in another language",
+         kMsxslOpen + script("VBScript", "Function Greet(s)\nGreet = \"hi \" & s\nEnd Function") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:Greet('x')\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "user:Greet"},
+        {"a function the script does not define",
+         kMsxslOpen + script("JScript", "function one() { return 1; }") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:two()\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "user:two"},
+        {"a script that never ends",
+         kMsxslOpen + script("JScript", "function spin() { for (;;) {} }") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:spin()\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "시간이 한도"},
+        {"a script that reaches for the host",
+         kMsxslOpen + script("JScript", "function host() { return new ActiveXObject('x'); }") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:host()\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "ActiveXObject"},
+    };
+    // The script that never ends is stopped when the time is up.
+    ::setenv("PAPERLENS_RENDER_SECONDS", "2", 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Workspace w;
+        w.put("form.xml", "<form/>");
+        w.put("form.xsl", c.xsl);
+        const shell::RenderResult result = w.render("form.xml", "form.xsl");
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.message.contains(QString::fromUtf8(c.says))) << result.message.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(w.prefix.hostPath(w.page)));
+    }
+    ::unsetenv("PAPERLENS_RENDER_SECONDS");
+}
+
+TEST(Render, IncludesImportsAndDocumentsUnderAnyPrefixPath) {
+    TempDir dir;
+    // A Korean user name with a blank in the home folder.
+    const std::string base = dir / "홍 길동/.local";
+    platform::Prefix prefix(q(base + "/paperlens"));
+    ASSERT_TRUE(prefix.ensure());
+    const std::string data = base + "/paperlens/workspace/data";
+    testsupport::writeFile(data + "/form.xml", "<form><code>2</code></form>");
+    testsupport::writeFile(data + "/codes.xml", "<codes><c n=\"1\">하나</c><c n=\"2\">둘</c></codes>");
+    testsupport::writeFile(base + "/outside.xml", "<codes><c n=\"2\">밖</c></codes>");
+    testsupport::writeFile(data + "/base.xsl",
+                           kStylesheetOpen + "<xsl:template name=\"from-import\">[import]"
+                                             "</xsl:template></xsl:stylesheet>");
+    testsupport::writeFile(data + "/part.xsl",
+                           kStylesheetOpen + "<xsl:template name=\"from-include\">[include]"
+                                             "</xsl:template></xsl:stylesheet>");
+    testsupport::writeFile(
+        data + "/form.xsl",
+        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+        "<xsl:import href=\"base.xsl\"/><xsl:include href=\"part.xsl\"/>"
+        "<xsl:output method=\"html\" encoding=\"utf-8\"/><xsl:template match=\"/\"><p>"
+        "<xsl:call-template name=\"from-import\"/><xsl:call-template name=\"from-include\"/>"
+        "<xsl:value-of select=\"document('codes.xml')/codes/c[@n = current()/form/code]\"/>"
+        "</p></xsl:template></xsl:stylesheet>");
+    testsupport::writeFile(data + "/outside.xsl",
+                           kStylesheetOpen + "<xsl:template match=\"/\"><xsl:value-of select=\""
+                                             "document('../../../outside.xml')\"/></xsl:template>"
+                                             "</xsl:stylesheet>");
+    shell::AppState state;
+    state.DataFolder = prefix.applicationFolder() + "\\data\\";
+    state.XmlFileName = "form.xml";
+    state.XslFileName = "form.xsl";
+    const QString page = prefix.applicationFolder() + "\\temp.html";
+    const shell::RenderResult result = shell::transformForm(state, page, prefix);
+    ASSERT_TRUE(result.ok) << result.message.toStdString();
+    const std::string bytes = testsupport::readFile(prefix.hostPath(page).toStdString());
+    EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.data() + 2),
+                                 static_cast<qsizetype>((bytes.size() - 2) / 2)),
+              "<p>[import][include]둘</p>\n");
+    // A document() outside the working folder stays refused.
+    state.XslFileName = "outside.xsl";
+    EXPECT_FALSE(shell::transformForm(state, page, prefix).ok);
+}

@@ -162,6 +162,27 @@ TEST(MainWindow, PrintsToPdfAndReportsAFailure) {
     EXPECT_EQ(w.prompt.shown[0].icon, platform::Icon::Information);
 }
 
+TEST(MainWindow, APrintButtonInTheFormPrintsAsFilePrintDoes) {
+    Window w;
+    w.printers.file = q(w.dir / "button.pdf");
+    testsupport::writeFile(w.dir / "src/form.xml", "<form>인쇄</form>");
+    testsupport::writeFile(
+        w.dir / "src/form.xsl",
+        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+        "<xsl:template match=\"/\"><html><body><button id=\"p\" onclick=\"window.print()\">"
+        "<xsl:value-of select=\"form\"/></button><script>document.getElementById('p').click();"
+        "</script></body></html></xsl:template></xsl:stylesheet>");
+    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../p.rcp ."}), 0);
+    w.chooser.next = q(w.dir / "p.rcp");
+    w.trigger("mnuFileOpen");
+    for (int i = 0; i < 3000 && !testsupport::exists(w.dir / "button.pdf"); ++i) {
+        QTest::qWait(10);
+    }
+    QTest::qWait(200);
+    ASSERT_TRUE(testsupport::exists(w.dir / "button.pdf"));
+    EXPECT_EQ(testsupport::readFile(w.dir / "button.pdf").substr(0, 5), "%PDF-");
+}
+
 TEST(MainWindow, ThePageReachesNoNetwork) {
     Window w;
     QTcpServer server;

@@ -134,6 +134,13 @@ TEST(CertificateDialog, LoadsTheHardDiskCertificatesAndLaysOutItsControls) {
         EXPECT_FALSE(Session::box(d, "smartPasswd")->isEnabled());
         EXPECT_EQ(d.smartPasswdColour(), unseal::kInactiveBorderColour);
         EXPECT_EQ(Session::box(d, "passwd")->echoMode(), QLineEdit::Password);
+        // Both boxes mask with "*".
+        for (const char* name : {"passwd", "smartPasswd"}) {
+            QLineEdit* box = Session::box(d, name);
+            box->setText(QStringLiteral("암호12"));
+            EXPECT_EQ(box->displayText(), "****") << name;
+            box->clear();
+        }
         struct Control {
             const char* name;
             QString tooltip;

@@ -1,7 +1,10 @@
 #include "qtseams.h"
 
+#include "passwordbox.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 
@@ -45,9 +48,15 @@ Answer QtPrompt::message(const QString& text, const QString& caption, Icon icon,
 }
 
 QString QtPrompt::input(const QString& prompt, const QString& caption, const QString& initial) {
-    bool ok = false;
-    QString text = QInputDialog::getText(parent_, caption, prompt, QLineEdit::Password, initial, &ok);
-    return ok ? text : QString();
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(initial);
+    dialog.setTextEchoMode(QLineEdit::Password);
+    if (auto* box = dialog.findChild<QLineEdit*>()) {
+        maskWithAsterisks(box);
+    }
+    return dialog.exec() == QDialog::Accepted ? dialog.textValue() : QString();
 }
 
 QString QtFileChooser::chooseFile(const QString& title, const QString& filter) {

@@ -2,6 +2,7 @@
 
 #include "msxsl.h"
 #include "renderlimits.h"
+#include "scriptfunctions.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -247,6 +248,10 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     };
 
     DocPtr styleDoc(xmlReadFile(QFile::encodeName(xslPath).constData(), nullptr, kParseOptions));
+    ScriptFunctions scripts;
+    if (styleDoc && !scripts.load(styleDoc.get())) {
+        return failed(scripts.error());
+    }
     StylePtr style(styleDoc ? xsltParseStylesheetDoc(styleDoc.get()) : nullptr);
     if (!style) {
         return failed(kBadXsl + state.XslFileName);
@@ -262,10 +267,17 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
         return failed(kTransformFailed);
     }
     xsltSetCtxtParseOptions(ctxt.get(), kParseOptions);
-    limits.watch(ctxt.get());
+    scripts.attach(ctxt.get());
+    limits.watch(ctxt.get(), [&scripts] { scripts.interrupt(); });
     DocPtr result(xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr,
                                           ctxt.get()));
-    if (!result || ctxt->state != XSLT_STATE_OK || !limits.exceeded().isEmpty()) {
+    if (!limits.exceeded().isEmpty()) {
+        return failed(kTransformFailed);
+    }
+    if (!scripts.error().isEmpty()) {
+        return {false, scripts.error()};
+    }
+    if (!result || ctxt->state != XSLT_STATE_OK) {
         return failed(kTransformFailed);
     }
     // The result is wanted as Unicode text: serialise it as UTF-8.

@@ -79,6 +79,9 @@ frmMain::frmMain(Parts parts, QWidget* parent)
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     webView_->page()->profile()->setUrlRequestInterceptor(new LocalOnly(webView_));
+    // A print button inside the form (window.print()) prints as File,
+    // Print does.
+    connect(webView_->page(), &QWebEnginePage::printRequested, this, [this] { mnuFilePrint(); });
     buildMenus();
     buildStatusBar();
     resize(pixels(kClientWidth), pixels(kClientHeight));

@@ -119,8 +119,9 @@ RenderLimits::~RenderLimits() {
     }
 }
 
-void RenderLimits::watch(xsltTransformContextPtr ctxt) {
+void RenderLimits::watch(xsltTransformContextPtr ctxt, std::function<void()> alsoStop) {
     ctxt_ = ctxt;
+    alsoStop_ = std::move(alsoStop);
     ctxt->maxTemplateDepth = kTemplateDepth;
     ctxt->maxTemplateVars = kTemplateVariables;
     if (ctxt->xpathCtxt != nullptr) {
@@ -130,13 +131,24 @@ void RenderLimits::watch(xsltTransformContextPtr ctxt) {
     watchdog_ = std::thread([this] { stopAfterTimeout(); });
 }
 
+// The time limit; $PAPERLENS_RENDER_SECONDS may only shorten it.
+int renderSeconds() {
+    bool ok = false;
+    const int wanted = qEnvironmentVariableIntValue("PAPERLENS_RENDER_SECONDS", &ok);
+    return ok && wanted >= 1 && wanted < kRenderSeconds ? wanted : kRenderSeconds;
+}
+
 void RenderLimits::stopAfterTimeout() {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!done_.wait_for(lock, std::chrono::seconds(kRenderSeconds), [this] { return finished_; })) {
+    if (!done_.wait_for(lock, std::chrono::seconds(renderSeconds()),
+                        [this] { return finished_; })) {
         timedOut_ = true;
         // The transformation looks at its state between instructions and
         // stops there.
         ctxt_->state = XSLT_STATE_STOPPED;
+        if (alsoStop_) {
+            alsoStop_();
+        }
     }
 }
 
@@ -146,7 +158,7 @@ QString RenderLimits::exceeded() const {
             .arg(kRenderMemory >> 20);
     }
     if (timedOut_) {
-        return QStringLiteral("서식을 변환하는 시간이 한도(%1초)를 넘었습니다.").arg(kRenderSeconds);
+        return QStringLiteral("서식을 변환하는 시간이 한도(%1초)를 넘었습니다.").arg(renderSeconds());
     }
     if (ctxt_ != nullptr && ctxt_->xpathCtxt != nullptr && ctxt_->xpathCtxt->opLimit != 0 &&
         ctxt_->xpathCtxt->opCount >= ctxt_->xpathCtxt->opLimit) {

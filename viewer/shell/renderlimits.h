@@ -10,14 +10,16 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 namespace shell {
 
 // What libxml2 and libxslt may allocate while one form is parsed and
-// transformed, how long the transformation may run, how deep templates may
-// recurse, and how many XPath steps it may take.
+// transformed, how long the transformation may run ($PAPERLENS_RENDER_SECONDS
+// can only shorten it), how deep templates may recurse, and how many XPath
+// steps it may take.
 constexpr size_t kRenderMemory = size_t{768} << 20;
 constexpr int kRenderSeconds = 30;
 constexpr int kTemplateDepth = 3000;
@@ -38,7 +40,9 @@ public:
     RenderLimits(const RenderLimits&) = delete;
     RenderLimits& operator=(const RenderLimits&) = delete;
 
-    void watch(xsltTransformContextPtr ctxt);
+    // `alsoStop` runs on the watchdog's thread when time is up, for what
+    // the transformation's state cannot stop (a script).
+    void watch(xsltTransformContextPtr ctxt, std::function<void()> alsoStop = nullptr);
 
     // Why the rendering was stopped, in the user's words; empty when no
     // limit was reached.
@@ -51,6 +55,7 @@ private:
 
     QByteArray errors_;
     xsltTransformContextPtr ctxt_ = nullptr;
+    std::function<void()> alsoStop_;
     std::mutex mutex_;
     std::condition_variable done_;
     bool finished_ = false;

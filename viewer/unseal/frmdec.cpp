@@ -1,5 +1,6 @@
 #include "frmdec.h"
 
+#include "passwordbox.h"
 #include "secrets.h"
 
 #include <QGroupBox>
@@ -52,7 +53,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption) {
 QLineEdit* maskedBox(QWidget* parent, const char* name) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QLatin1String(name));
-    box->setEchoMode(QLineEdit::Password);
+    platform::maskWithAsterisks(box);
     return box;
 }
 

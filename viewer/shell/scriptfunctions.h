@@ -1,0 +1,58 @@
+// The functions of a stylesheet's msxsl:script elements, as the forms'
+// engine runs them: a script in "JScript" or "javascript" defines
+// functions that the stylesheet calls through its implements-prefix
+// namespace. They run in a QJSEngine of their own for one transformation,
+// with nothing but the language itself: no files, no network, no host
+// objects. Strings, numbers and booleans cross as they are; a node-set
+// becomes a node list (length, item(i), nextNode(), and nodes with
+// nodeName, nodeValue, text and getAttribute(name)).
+#pragma once
+
+#include <libxslt/xsltInternals.h>
+
+#include <QHash>
+#include <QJSEngine>
+#include <QJSValue>
+#include <QString>
+
+#include <memory>
+
+namespace shell {
+
+class ScriptFunctions {
+public:
+    ScriptFunctions();
+    ~ScriptFunctions();
+    ScriptFunctions(const ScriptFunctions&) = delete;
+    ScriptFunctions& operator=(const ScriptFunctions&) = delete;
+
+    // Reads the scripts of a stylesheet document. False, with error()
+    // set, when a script does not compile.
+    bool load(xmlDocPtr stylesheet);
+    // Makes the functions callable in the transformation.
+    void attach(xsltTransformContextPtr ctxt);
+    // Stops a script that runs away; callable from any thread.
+    void interrupt();
+
+    // Why the transformation had to stop: a script that threw, or one in a
+    // language the program does not run, named by its function.
+    const QString& error() const { return error_; }
+
+private:
+    struct Namespace {
+        QString language;  // as the script element gives it
+        QString prefix;
+        QJSValue functions;  // name -> function, for JScript
+    };
+    static xmlXPathFunction lookup(void* self, const xmlChar* name, const xmlChar* uri);
+    static void call(xmlXPathParserContextPtr ctxt, int nargs);
+    QJSValue toScript(xmlXPathObjectPtr value);
+    xmlXPathObjectPtr fromScript(const QJSValue& value);
+    void fail(xmlXPathParserContextPtr ctxt, const QString& message);
+
+    std::unique_ptr<QJSEngine> engine_;
+    QHash<QString, Namespace> namespaces_;  // by namespace URI
+    QString error_;
+};
+
+}  // namespace shell
