@@ -81,11 +81,16 @@ TEST(Cli, StatusesAndMessages) {
     } cases[] = {
         {{"open", cli.dir / "broken.rcp", "--out", cli.dir / "x.html"}, 1, "9\n"},
         {{"open", issued, "--out", cli.dir / "x.html"}, 1, "보기에 실패했습니다"},
-        {{}, 2, "usage:"},
-        {{"open"}, 2, "usage:"},
-        {{"open", "a", "b"}, 2, "usage:"},
-        {{"frobnicate"}, 2, "usage:"},
+        // A usage error names what is wrong in one line, and where to read.
+        {{}, 2, "paperlens-cli: missing a command\nTry 'paperlens-cli --help'"},
+        {{"open"}, 2, "paperlens-cli: open: missing FILE\nTry 'paperlens-cli --help'"},
+        {{"open", "a", "b"}, 2, "paperlens-cli: open: unexpected argument 'b'\n"},
+        {{"frobnicate"}, 2, "paperlens-cli: unknown command 'frobnicate'\n"},
+        {{"verify", cli.dir / "b.kvx"}, 2, "paperlens-cli: verify: missing --cert PATH\n"},
+        {{"certs", "--location", "tape"}, 2, "certs: unknown location 'tape'"},
+        {{"receipt", "--xml", "a"}, 2, "receipt: needs --xml F --xsl F -o OUT.rcp, each once\n"},
         {{"--help"}, 0, "usage:"},
+        {{"--version"}, 0, "paperlens-cli 1.0.0.12\n"},
     };
     for (const auto& c : cases) {
         std::string output;
