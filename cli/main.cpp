@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "givencertificate.h"
 #include "openpipeline.h"
+#include "paperlensversion.h"
 #include "runworkspace.h"
 #include "secrets.h"
 #include "terminalprompt.h"
@@ -233,12 +234,14 @@ int run(int, char**) {
     return usageError(QStringLiteral("unknown command '%1'").arg(args[0]));
 }
 
-// Binds the printing module beside the program; null when it is missing.
+// Binds the printing module: beside the program in the build tree, found
+// through the program's RUNPATH when installed; null when it is missing.
 GuiMain loadPdfModule(const char* argv0) {
-    QString dir = QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath();
-    void* module =
-        ::dlopen(QFile::encodeName(dir + QStringLiteral("/libpaperlens-pdf.so")).constData(),
-                 RTLD_NOW | RTLD_LOCAL);
+    const QString beside = QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath() +
+                           QStringLiteral("/libpaperlens-pdf.so");
+    const QString moduleName =
+        QFileInfo::exists(beside) ? beside : QStringLiteral("libpaperlens-pdf.so");
+    void* module = ::dlopen(QFile::encodeName(moduleName).constData(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         std::fprintf(stderr, "paperlens-cli: cannot load the printing module: %s\n", ::dlerror());
         return nullptr;

@@ -1,12 +1,13 @@
 // Paperlens: the viewer of sealed forms.
 #include "dialoghost.h"
 #include "frmmain.h"
+#include "paperlensversion.h"
 #include "qtseams.h"
+#include "resources.h"
 #include "termination.h"
 #include "workspace.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -18,19 +19,6 @@
 #include <cstdio>
 
 namespace {
-
-// The start page ships with the program: share/paperlens beside bin/, or
-// the source tree's resources for a build.
-QString startPage() {
-    const QString bin = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {bin + QStringLiteral("/../share/paperlens/loading.html"),
-                                     QStringLiteral(PAPERLENS_RESOURCES "/loading.html")}) {
-        if (QFileInfo::exists(candidate)) {
-            return QFileInfo(candidate).canonicalFilePath();
-        }
-    }
-    return QStringLiteral(PAPERLENS_RESOURCES "/loading.html");
-}
 
 // A signal ends the program through its event loop, so that the window
 // closes as Exit closes it and the workspace goes with the process. Should
@@ -67,6 +55,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Paperlens"));
     QCoreApplication::setApplicationName(QStringLiteral("Paperlens"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(PAPERLENS_APP_ID));
+    (void)platform::installQtKorean();
     platform::Prefix prefix(platform::Prefix::defaultLocation());
     if (!prefix.ensure()) {
         std::fprintf(stderr, "paperlens: cannot make the workspace in %s\n",
@@ -86,7 +76,8 @@ int main(int argc, char** argv) {
     prefix.attachMedia(platform::mountedMedia());
     platform::SealkitBinding sealkit(prompt);
     unseal::DialogHost dialog({prefix, prompt, sealkit});
-    shell::frmMain window({prefix, prompt, chooser, printers, dialog, startPage()});
+    shell::frmMain window(
+        {prefix, prompt, chooser, printers, dialog, platform::shippedFile("loading.html")});
     window.show();
     // A form handed over by the desktop (paperlens FILE) opens once the
     // window is up.

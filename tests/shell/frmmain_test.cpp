@@ -1,6 +1,8 @@
 // The main window offscreen: start page, Open of a receipt, Close, About
 // and the saved placement.
 #include "frmmain.h"
+#include "qtseams.h"
+#include "resources.h"
 #include "workspace.h"
 #include "scriptedprompt.h"
 #include "testsupport.h"
@@ -11,6 +13,8 @@
 #include <QTcpServer>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
+#include <QTimer>
 #include <QApplication>
 #include <QSettings>
 #include <QSignalSpy>
@@ -282,6 +286,24 @@ TEST(MainWindow, AWindowAndEightRunsOnOnePrefixEachShowTheirOwnDocument) {
                                      static_cast<qsizetype>((page.size() - 2) / 2)),
                   "<html><body>임꺽정" + QString::number(i) + "</body></html>\n");
     }
+}
+
+TEST(MainWindow, QtsOwnButtonsSpeakKorean) {
+    ASSERT_TRUE(platform::installQtKorean());
+    platform::QtPrompt prompt;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        for (QPushButton* button : box->findChildren<QPushButton*>()) {
+            buttons.append(button->text().remove(u'&'));
+        }
+        box->close();
+    });
+    prompt.message(QStringLiteral("덮어 쓰시겠습니까?"), QStringLiteral("Paperlens"),
+                   platform::Icon::Warning, platform::Buttons::YesNoCancel);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{"아니요(N)", "예(Y)", "취소"}));
 }
 
 int main(int argc, char** argv) {

@@ -4,16 +4,35 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace platform {
 
-QString shippedFile(const QString& name) {
+QString shippedFolder() {
     const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/paperlens/") + name;
-    if (QFileInfo::exists(installed)) {
-        return QFileInfo(installed).absoluteFilePath();
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/paperlens");
+    if (QFileInfo(installed).isDir()) {
+        return QDir::cleanPath(QFileInfo(installed).absoluteFilePath());
     }
-    return QStringLiteral(PAPERLENS_RESOURCES "/") + name;
+    return QStringLiteral(PAPERLENS_RESOURCES);
+}
+
+QString shippedFile(const QString& name) { return shippedFolder() + u'/' + name; }
+
+QString privateLibrary(const QString& fileName) {
+    const QString beside = QCoreApplication::applicationDirPath() + u'/' + fileName;
+    return QFileInfo::exists(beside) ? beside : fileName;
+}
+
+bool installQtKorean() {
+    static QTranslator qtbase;
+    if (!qtbase.load(QLocale(QLocale::Korean, QLocale::SouthKorea), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return QCoreApplication::installTranslator(&qtbase);
 }
 
 QString trustConfiguration(const QString& workspaceRoot, const QString& name) {

@@ -7,9 +7,21 @@
 
 namespace platform {
 
-// The host path of a shipped file: share/paperlens/<name> beside the
-// program's bin/ folder, else the build tree's resources folder.
+// Where the shipped files are: share/paperlens beside the program's bin/
+// folder in an installed copy (which never looks anywhere else), the
+// source tree's resources folder for a program run from the build tree.
+QString shippedFolder();
+// The host path of a shipped file.
 QString shippedFile(const QString& name);
+
+// A private library of the program, for dlopen: the file beside the
+// program in the build tree, else its bare name, which the program's
+// RUNPATH ($ORIGIN/../lib/paperlens) finds in an installed copy.
+QString privateLibrary(const QString& fileName);
+
+// Qt's own texts (buttons, the file chooser, the print dialog) in Korean,
+// whatever the user's locale; false when the catalogue is not installed.
+bool installQtKorean();
 
 // The trust configuration `name` ("npkiconf.ini", "otrxconf.ini"): the
 // user's own in the workspace root where there is one, else the shipped

@@ -1,5 +1,7 @@
 #include "sealkitbinding.h"
 
+#include "resources.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -12,7 +14,7 @@ QString SealkitBinding::defaultLibrary() {
     if (!configured.isEmpty()) {
         return configured;
     }
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/libSealkit.so");
+    return privateLibrary(QStringLiteral("libSealkit.so"));
 }
 
 SealkitBinding::SealkitBinding(Prompt& prompt, QString library)

@@ -30,7 +30,8 @@ public:
     // (an action the user repeats).
     enum class Report { Once, Always };
 
-    // $PAPERLENS_SEALKIT when set, else libSealkit.so beside the program.
+    // $PAPERLENS_SEALKIT when set, else the program's libSealkit.so (beside
+    // it in the build tree, in lib/paperlens when installed).
     static QString defaultLibrary();
 
     SealkitBinding(Prompt& prompt, QString library = defaultLibrary());

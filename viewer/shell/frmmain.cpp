@@ -1,6 +1,7 @@
 #include "frmmain.h"
 
 #include "housekeeping.h"
+#include "paperlensversion.h"
 
 #include <QCloseEvent>
 #include <QDateTime>
@@ -184,7 +185,11 @@ void frmMain::updateSignerInfoAction() { signerInfo_->setEnabled(!state_.SignerI
 void frmMain::navigate(const QString& hostPath) { webView_->setUrl(QUrl::fromLocalFile(hostPath)); }
 
 void frmMain::mnuHelpAbout() {
-    parts_.prompt.message(kCaption + u'\r' + QStringLiteral("버전 1.0") + u'\r' + u'\r' +
+    parts_.prompt.message(kCaption + u'\r' +
+                              QStringLiteral("버전 %1.%2")
+                                  .arg(PAPERLENS_VERSION_MAJOR)
+                                  .arg(PAPERLENS_VERSION_MINOR) +
+                              u'\r' + u'\r' +
                               QStringLiteral("이 프로그램의 권리는 Norvale에 있습니다."),
                           platform::kProgramTitle, platform::Icon::None, platform::Buttons::Ok);
 }
