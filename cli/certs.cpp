@@ -43,7 +43,6 @@ int certs(const QStringList& args) {
         return 1;
     }
     platform::Prefix& prefix = run.prefix();
-    prefix.attachMedia(platform::mountedMedia());
     TerminalPrompt prompt(smartCard);
     platform::SealkitBinding sealkit(prompt);
     certificates::MemoryGrid grid;
@@ -59,6 +58,12 @@ int certs(const QStringList& args) {
             return 1;
         }
     } else {
+        // Without the library no certificate can be named: that is a
+        // failure, not an empty list.
+        if (sealkit.function<platform::SealkitBinding::GetCertInfo2>(
+                "getCertInfo2", platform::SealkitBinding::Report::Always) == nullptr) {
+            return 1;
+        }
         certificates::listLocation(location, scans, list);
     }
     for (int k = 1; k <= list.certCount; ++k) {

@@ -73,7 +73,6 @@ int main(int argc, char** argv) {
     platform::QtPrompt prompt;
     platform::QtFileChooser chooser;
     platform::QtPrinterChooser printers;
-    prefix.attachMedia(platform::mountedMedia());
     platform::SealkitBinding sealkit(prompt);
     unseal::DialogHost dialog({prefix, prompt, sealkit});
     shell::frmMain window(

@@ -122,11 +122,12 @@ TEST(Drives, TypesComeFromSystemRegAndMedia) {
         bool exists, ready;
         int type;
     } cases[] = {
-        {'a', true, true, platform::kDriveRemovable},  // the first free letters
-        {'b', true, true, platform::kDriveCdRom},     {'c', true, true, platform::kDriveFixed},
+        {'a', true, true, platform::kDriveRemovable},  // the stick: first free from a:
+        {'b', false, false, platform::kDriveUnknown}, {'c', true, true, platform::kDriveFixed},
         {'d', true, true, platform::kDriveCdRom},     {'e', true, true, platform::kDriveFixed},
         {'f', true, true, platform::kDriveRemovable}, {'g', true, false, platform::kDriveCdRom},
-        {'h', false, false, platform::kDriveUnknown},
+        {'h', true, true, platform::kDriveCdRom},  // the CD: first free from d:
+        {'i', false, false, platform::kDriveUnknown},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.letter);
@@ -137,6 +138,55 @@ TEST(Drives, TypesComeFromSystemRegAndMedia) {
     }
     testsupport::writeFile(dir / "media/usb stick/NPKI/x", "1");
     EXPECT_EQ(prefix.hostPath("A:\\npki\\X"), q(dir / "media/usb stick/NPKI/x"));
+}
+
+TEST(Drives, MediaGetLettersAsWindowsGivesThem) {
+    TempDir dir;
+    ::setenv("HOME", (dir / "home").c_str(), 1);
+    platform::Prefix prefix(q(dir / "prefix"));
+    ASSERT_TRUE(prefix.ensure());
+    for (const char* medium : {"stick", "cd", "linked", "second", "card"}) {
+        QDir().mkpath(q(dir / "media/" + std::string(medium)));
+    }
+    // A medium the user already gave a letter keeps it and gets no other.
+    QFile::link(q(dir / "media/linked"), q(dir / "prefix/dosdevices/e:"));
+    const std::string table = dir / "mounts";
+    prefix.setMountTable(q(table), {q(dir / "media")});
+    const auto mount = [&](const std::vector<std::pair<std::string, std::string>>& media) {
+        std::string text = "/dev/vda / ext4 rw 0 0\n";
+        for (const auto& [name, fs] : media) {
+            text += "/dev/sdx " + dir / "media/" + name + " " + fs + " rw 0 0\n";
+        }
+        testsupport::writeFile(table, text);
+        prefix.refreshMedia();
+    };
+    const auto letterOf = [&](const std::string& name) {
+        for (char16_t letter = 'a'; letter <= 'z'; ++letter) {
+            if (prefix.driveFolder(QChar(letter)) == q(dir / "media/" + name)) {
+                return std::string(1, static_cast<char>(letter));
+            }
+        }
+        return std::string("-");
+    };
+    mount({{"stick", "vfat"}, {"cd", "iso9660"}, {"linked", "vfat"}});
+    EXPECT_EQ(letterOf("stick"), "a");
+    EXPECT_EQ(letterOf("cd"), "d");
+    EXPECT_EQ(letterOf("linked"), "-");  // reached through e: only
+    EXPECT_EQ(prefix.hostPath("e:\\x"), q(dir / "prefix/dosdevices/e:/x"));
+    EXPECT_EQ(platform::Drives(prefix).type('d'), platform::kDriveCdRom);
+    EXPECT_EQ(platform::Drives(prefix).type('a'), platform::kDriveRemovable);
+    // Another stick and a UDF disc join; the first ones keep their letters.
+    mount({{"second", "ext2"}, {"stick", "vfat"}, {"card", "udf"}, {"cd", "iso9660"}});
+    EXPECT_EQ(letterOf("stick"), "a");
+    EXPECT_EQ(letterOf("cd"), "d");
+    EXPECT_EQ(letterOf("second"), "b");
+    EXPECT_EQ(letterOf("card"), "f");  // e: is the linked one
+    // The stick is pulled out: its letter is gone, the others stay.
+    mount({{"second", "ext2"}, {"card", "udf"}, {"cd", "iso9660"}});
+    EXPECT_EQ(letterOf("stick"), "-");
+    EXPECT_FALSE(platform::Drives(prefix).exists('a'));
+    EXPECT_EQ(letterOf("second"), "b");
+    EXPECT_EQ(letterOf("card"), "f");
 }
 
 TEST(Drives, MountedMediaAreThoseUnderMedia) {

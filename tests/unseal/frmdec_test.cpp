@@ -216,6 +216,30 @@ TEST(CertificateDialog, ADocumentACitizenSignedIsRefusedWhenSignersAreNamed) {
     EXPECT_TRUE(s.state.SignerInfo.isEmpty());
 }
 
+TEST(CertificateDialog, AStickPluggedInOrPulledOutIsSeenAtTheNextClick) {
+    Session s;
+    const std::string media = s.world.dir / "media";
+    const std::string table = s.world.dir / "mounts";
+    testsupport::writeFile(table, "/dev/vda1 / ext4 rw 0 0\n");
+    s.prefix.setMountTable(q(table), {q(media)});
+    UnsealWorld::sh("mkdir -p '" + media + "/STICK/NPKI/yessign/USER' && cp -r '" + s.world.world +
+                    "/users/kim' '" + media + "/STICK/NPKI/yessign/USER/cn=kim'");
+    const std::string kim = "김철수()0009876543210987|a:\\NPKI\\yessign\\USER\\cn=kim\\SignCert.der";
+    s.show([&](unseal::frmDec& d) {
+        Session::click(d, "floppy");
+        EXPECT_TRUE(s.rows().empty());
+        // Plugged in while the dialog is open.
+        testsupport::writeFile(table, "/dev/vda1 / ext4 rw 0 0\n/dev/sdb1 " + media +
+                                          "/STICK vfat rw 0 0\n");
+        Session::click(d, "floppy");
+        EXPECT_EQ(s.rows(), std::vector<std::string>{kim});
+        // Pulled out.
+        testsupport::writeFile(table, "/dev/vda1 / ext4 rw 0 0\n");
+        Session::click(d, "floppy");
+        EXPECT_TRUE(s.rows().empty());
+    });
+}
+
 TEST(CertificateDialog, ClassTwoEntriesUnsealWithTheirEncryptionKey) {
     Session s;
     s.extract(s.world.document("park.kvx", s.world.world + "/class2/park_env.cer", true));

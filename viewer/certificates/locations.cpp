@@ -5,6 +5,8 @@
 namespace certificates {
 
 void listLocation(Location location, CertificateScans& scans, CertificateList& list) {
+    // Sticks and CDs plugged in or pulled out since the last scan.
+    list.prefix.refreshMedia();
     switch (location) {
         case Location::HardDisk:
             exportRegistryCerts(list.prefix);

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace certificates {
 
 namespace {
@@ -84,19 +86,48 @@ void CertificateScans::checkCertificateFolder(const QString& folder) {
     }
 }
 
+bool CertificateScans::scanFolder(const QString& folder) {
+    const auto items = getDirectoryList(folder);
+    if (!items) {
+        return false;
+    }
+    for (const QString& item : *items) {
+        if (isCandidate(item)) {
+            checkCertificateFolder(folder + item);
+        }
+    }
+    return true;
+}
+
+template <size_t N>
+std::optional<QStringList> CertificateScans::otherUserFolders(
+    const QString& caFolders, const std::array<QString, N>& table) const {
+    const auto cas = getDirectoryList(caFolders);
+    if (!cas) {
+        return std::nullopt;
+    }
+    QStringList folders;
+    for (const QString& ca : *cas) {
+        const QString folder = caFolders + ca + QStringLiteral("USER\\");
+        const bool named = std::any_of(table.begin(), table.end(), [&](const QString& row) {
+            return row.compare(folder, Qt::CaseInsensitive) == 0;
+        });
+        if (!named && QFileInfo(list_.prefix.hostPath(folder)).isDir()) {
+            folders.append(folder);
+        }
+    }
+    return folders;
+}
+
 void CertificateScans::scanDiskCerts() {
     list_.layoutCertColumns();
     list_.certCount = 0;
     for (const QString& folder : diskFolderTable) {
-        const auto items = getDirectoryList(folder);
-        if (!items) {
-            continue;
-        }
-        for (const QString& item : *items) {
-            if (isCandidate(item)) {
-                checkCertificateFolder(folder + item);
-            }
-        }
+        (void)scanFolder(folder);
+    }
+    for (const QString& folder :
+         otherUserFolders(kDiskCaFolders, diskFolderTable).value_or(QStringList())) {
+        (void)scanFolder(folder);
     }
 }
 
@@ -116,6 +147,15 @@ void CertificateScans::scanFloppyCerts() {
             if (isCandidate(item)) {
                 checkCertificateFolder(folder + item);
             }
+        }
+    }
+    const auto others = otherUserFolders(kFloppyCaFolders, floppyFolderTable);
+    if (!others) {
+        return;
+    }
+    for (const QString& folder : *others) {
+        if (!scanFolder(folder)) {
+            return;
         }
     }
     if (chekOTRXExists(QStringLiteral("A")) != 0) {

@@ -39,6 +39,13 @@ inline const std::array<QString, 10> diskFolderTable = {
     QStringLiteral("c:\\Program Files\\NPKI\\signkorea\\user\\"),
     QStringLiteral("c:\\Program Files\\NPKI\\CrossCert\\user\\")};
 
+// After the tables, every "<CA>\USER\" folder below these that the tables
+// did not already name is searched too: certificate software on Linux and
+// newer versions on Windows keep CAs the tables do not know (yessign on a
+// stick, TradeSign).
+inline const QString kFloppyCaFolders = QStringLiteral("a:\\NPKI\\");
+inline const QString kDiskCaFolders = QStringLiteral("c:\\Program Files\\NPKI\\");
+
 // Where class-2 sets lie below a drive's root, and the files of a set.
 inline const QString kClass2Folder = QStringLiteral(":\\OTRX\\certificate\\class2\\");
 inline const QString kClass2Pattern = QStringLiteral("*_sig.cer");
@@ -69,10 +76,12 @@ public:
     // that does not exist lists no names.
     std::optional<QStringList> getDirectoryList(const QString& directory) const;
 
-    // The ten hard-disk folders; a folder that cannot be listed is skipped.
+    // The ten hard-disk folders, then the other CA folders; a folder that
+    // cannot be listed is skipped.
     void scanDiskCerts();
-    // The seven floppy folders, then class-2 sets on drive "A". The first
-    // failure ends the scan silently; what was listed stays.
+    // The seven floppy folders, the other CA folders, then class-2 sets on
+    // drive "A". The first failure ends the scan silently; what was listed
+    // stays.
     void scanFloppyCerts();
 
     // The signing pair the card export wrote into `folder` (a host folder),
@@ -98,6 +107,14 @@ public:
 
 private:
     bool isCandidate(const QString& item) const;
+    // Lists the certificate folders found in `folder`; false when it
+    // cannot be listed.
+    bool scanFolder(const QString& folder);
+    // The "<CA>\USER\" folders below `caFolders` that `table` does not name,
+    // letter case ignored; nothing when `caFolders` cannot be listed.
+    template <size_t N>
+    std::optional<QStringList> otherUserFolders(const QString& caFolders,
+                                                const std::array<QString, N>& table) const;
     void checkCertificateFolder(const QString& folder);
     bool fileExists(const QString& path) const;
 

@@ -71,7 +71,12 @@ QString Prefix::defaultLocation() {
     return QDir::homePath() + QStringLiteral("/.local/share/paperlens");
 }
 
-Prefix::Prefix(QString root) : root_(std::move(root)) {
+Prefix::Prefix(QString root)
+    : root_(std::move(root)),
+      mountTable_(qEnvironmentVariable("PAPERLENS_MOUNT_TABLE", QStringLiteral("/proc/self/mounts"))),
+      mediaRoots_(qEnvironmentVariableIsSet("PAPERLENS_MEDIA_ROOTS")
+                      ? qEnvironmentVariable("PAPERLENS_MEDIA_ROOTS").split(u':', Qt::SkipEmptyParts)
+                      : defaultMediaRoots()) {
     while (root_.size() > 1 && root_.endsWith(u'/')) {
         root_.chop(1);
     }
@@ -160,36 +165,76 @@ QString Prefix::driveFolder(QChar letter) const {
     if (::lstat(QFile::encodeName(link).constData(), &st) == 0) {
         return link;
     }
-    const auto medium = media_.find(lower);
-    return medium == media_.end() ? QString() : medium->mountPoint;
+    const auto medium = media_.constFind(lower);
+    return medium == media_.constEnd() ? QString() : medium->mountPoint;
 }
 
 std::optional<Medium> Prefix::attachedMedium(QChar letter) const {
     const QChar lower = letter.toLower();
     struct stat st {};
     const QString link = root_ + QStringLiteral("/dosdevices/") + lower + u':';
-    const auto medium = media_.find(lower);
-    if (medium == media_.end() || ::lstat(QFile::encodeName(link).constData(), &st) == 0) {
+    const auto medium = media_.constFind(lower);
+    if (medium == media_.constEnd() || ::lstat(QFile::encodeName(link).constData(), &st) == 0) {
         return std::nullopt;
     }
     return *medium;
 }
 
-void Prefix::attachMedia(const QVector<Medium>& media) {
-    media_.clear();
-    char16_t next = 'a';
+const QStringList& defaultMediaRoots() {
+    static const QStringList roots{QStringLiteral("/media"), QStringLiteral("/run/media")};
+    return roots;
+}
+
+namespace {
+
+bool isCdRom(const Medium& medium) {
+    const QString fs = medium.fileSystem.toLower();
+    return fs == QLatin1String("iso9660") || fs == QLatin1String("udf");
+}
+
+}  // namespace
+
+void Prefix::attachMedia(const QVector<Medium>& media) const {
+    // The mount points that dosdevices links already name.
+    QStringList linked;
+    for (char16_t letter = 'a'; letter <= 'z'; ++letter) {
+        const QString link = root_ + QStringLiteral("/dosdevices/") + QChar(letter) + u':';
+        const QString target = QFileInfo(link).canonicalFilePath();
+        if (QFileInfo(link).isSymLink() && !target.isEmpty()) {
+            linked.append(target);
+        }
+    }
+    QMap<QChar, Medium> kept;
+    QVector<Medium> waiting;
     for (const Medium& medium : media) {
-        while (next <= 'z' && !driveFolder(QChar(next)).isEmpty()) {
-            ++next;
+        if (linked.contains(QFileInfo(medium.mountPoint).canonicalFilePath())) {
+            continue;
         }
-        if (next > 'z') {
-            return;
+        bool had = false;
+        for (auto it = media_.cbegin(); it != media_.cend() && !had; ++it) {
+            if (it->mountPoint == medium.mountPoint && !kept.contains(it.key())) {
+                kept.insert(it.key(), medium);
+                had = true;
+            }
         }
-        media_.insert(QChar(next++), medium);
+        if (!had) {
+            waiting.append(medium);
+        }
+    }
+    media_ = kept;
+    for (const Medium& medium : waiting) {
+        for (char16_t letter = isCdRom(medium) ? 'd' : 'a'; letter <= 'z'; ++letter) {
+            if (!media_.contains(QChar(letter)) && driveFolder(QChar(letter)).isEmpty()) {
+                media_.insert(QChar(letter), medium);
+                break;
+            }
+        }
     }
 }
 
-QVector<Medium> mountedMedia(const QString& mountTable) {
+void Prefix::refreshMedia() const { attachMedia(mountedMedia(mountTable_, mediaRoots_)); }
+
+QVector<Medium> mountedMedia(const QString& mountTable, const QStringList& roots) {
     QVector<Medium> media;
     QFile file(mountTable);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -216,9 +261,11 @@ QVector<Medium> mountedMedia(const QString& mountTable) {
             }
         }
         const QString mountPoint = QFile::decodeName(point);
-        if (mountPoint.startsWith(QLatin1String("/media/")) ||
-            mountPoint.startsWith(QLatin1String("/run/media/"))) {
-            media.append({mountPoint, QString::fromLatin1(fields[2])});
+        for (const QString& root : roots) {
+            if (mountPoint.startsWith(root + u'/')) {
+                media.append({mountPoint, QString::fromLatin1(fields[2])});
+                break;
+            }
         }
     }
     return media;

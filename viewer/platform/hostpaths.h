@@ -21,9 +21,13 @@ struct Medium {
     QString fileSystem;  // as the mount table gives it: "vfat", "iso9660", ...
 };
 
-// The media mounted under /media or /run/media, from a mount table in the
-// format of /proc/self/mounts, in the table's order.
-QVector<Medium> mountedMedia(const QString& mountTable = QStringLiteral("/proc/self/mounts"));
+// Where removable media are mounted: /media and /run/media.
+const QStringList& defaultMediaRoots();
+
+// The media mounted below one of `roots`, from a mount table in the format
+// of /proc/self/mounts, in the table's order.
+QVector<Medium> mountedMedia(const QString& mountTable,
+                             const QStringList& roots = defaultMediaRoots());
 
 // The prefix, laid out like a Wine prefix: dosdevices/<letter>: links to the
 // drives' folders, drive_c is drive C, workspace is the application folder.
@@ -63,9 +67,25 @@ public:
     // text below it goes there instead. Letter case is ignored.
     void mapFolder(const QString& folderText, const QString& hostFolder);
 
-    // Gives the media that have no letter yet the first free letters, "a"
-    // first. Letters with a dosdevices link keep it.
-    void attachMedia(const QVector<Medium>& media);
+    // The mount table the media are read from, and the folders below which
+    // they are mounted: $PAPERLENS_MOUNT_TABLE (a file in the same format)
+    // and $PAPERLENS_MEDIA_ROOTS (folders joined by ":") where they are
+    // set, else /proc/self/mounts, /media and /run/media.
+    void setMountTable(const QString& mountTable, const QStringList& mediaRoots) {
+        mountTable_ = mountTable;
+        mediaRoots_ = mediaRoots;
+    }
+
+    // Gives the media letters as Windows gives them: removable disks the
+    // first free letters from a:, CD-ROMs (iso9660, udf) the first free
+    // letters from d:. A letter with a dosdevices link is never free, and a
+    // medium that a dosdevices link already names gets no letter of its
+    // own. A medium keeps its letter while it stays in the list; one that
+    // left frees its letter.
+    void attachMedia(const QVector<Medium>& media) const;
+    // The same for the media the mount table lists now: run before every
+    // scan, so that media plugged in or pulled out are seen.
+    void refreshMedia() const;
     // The host folder of a drive letter ("C" or "c"), or empty when the
     // drive does not exist. The folder may be missing or unreadable: a
     // drive without a disk.
@@ -76,7 +96,11 @@ public:
 private:
     QString root_;
     QString application_;
-    QMap<QChar, Medium> media_;  // by lower-case letter
+    QString mountTable_;
+    QStringList mediaRoots_;
+    // What the host has mounted, as of the last refresh: a cache of the
+    // host's state, so refreshed on const prefixes too.
+    mutable QMap<QChar, Medium> media_;  // by lower-case letter
     // Mapped folders: the upper-cased components of the text, drive
     // first, and the host folder.
     QVector<QPair<QStringList, QString>> mapped_;
