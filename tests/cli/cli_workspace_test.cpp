@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QString>
 
+#include <csignal>
 #include <cstdlib>
 
 using testsupport::TempDir;
@@ -107,32 +108,36 @@ TEST(Workspaces, AStoppedRunLeavesNothingDecryptedBehind) {
                                 p.dir / "big.kvx"},
                                "\n"),
               0);
-    QProcess run;
-    run.start(PAPERLENS_CLI, {"open", q(p.dir / "big.kvx"), "--cert", q(w + "/users/hong"),
-                              "--password-stdin", "--out", q(p.dir / "page.html")});
-    ASSERT_TRUE(run.waitForStarted());
-    run.write("1234qwer!\n");
-    ASSERT_TRUE(run.waitForBytesWritten(10000));
-    run.closeWriteChannel();
-    // Stop it as soon as the decrypted message appears in its workspace.
-    QElapsedTimer clock;
-    clock.start();
-    bool decrypting = false;
-    while (!decrypting && clock.elapsed() < 30000 && !run.waitForFinished(1)) {
-        decrypting = leftUnder(p.root + "/workspace").filter("sig.dec").size() > 0;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        QProcess run;
+        run.start(PAPERLENS_CLI, {"open", q(p.dir / "big.kvx"), "--cert", q(w + "/users/hong"),
+                                  "--password-stdin", "--out", q(p.dir / "page.html")});
+        ASSERT_TRUE(run.waitForStarted());
+        run.write("1234qwer!\n");
+        ASSERT_TRUE(run.waitForBytesWritten(10000));
+        run.closeWriteChannel();
+        // Stop it as soon as the decrypted message appears in its workspace.
+        QElapsedTimer clock;
+        clock.start();
+        bool decrypting = false;
+        while (!decrypting && clock.elapsed() < 30000 && !run.waitForFinished(1)) {
+            decrypting = leftUnder(p.root + "/workspace").filter("sig.dec").size() > 0;
+        }
+        ASSERT_TRUE(decrypting) << "the run ended before it decrypted";
+        ::kill(static_cast<pid_t>(run.processId()), signal);
+        ASSERT_TRUE(run.waitForFinished(30000));
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode(), 128 + signal);
+        // Only what the user put there and the prefix's own layout remain.
+        for (const QString& path : leftUnder(p.root)) {
+            EXPECT_FALSE(path.contains("run-") || path.contains("gone-") ||
+                         path.contains("sig.dec") || path.contains("form.x") ||
+                         path.contains("temp.html") || path.contains("kvx"))
+                << path.toStdString();
+        }
+        EXPECT_FALSE(testsupport::exists(p.dir / "page.html"));
     }
-    ASSERT_TRUE(decrypting) << "the run ended before it decrypted";
-    run.terminate();
-    ASSERT_TRUE(run.waitForFinished(30000));
-    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(run.exitCode(), 128 + 15);
-    // Only what the user put there and the prefix's own layout remain.
-    for (const QString& path : leftUnder(p.root)) {
-        EXPECT_FALSE(path.contains("run-") || path.contains("gone-") || path.contains("sig.dec") ||
-                     path.contains("form.x") || path.contains("temp.html") || path.contains("kvx"))
-            << path.toStdString();
-    }
-    EXPECT_FALSE(testsupport::exists(p.dir / "page.html"));
 }
 
 TEST(Workspaces, AFolderADeadRunLeftGoesAtTheNextStart) {
