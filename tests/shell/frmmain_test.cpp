@@ -57,6 +57,15 @@ bool waitForLoad(QWebEngineView* view) {
     return spy.wait(30000) && spy.first().first().toBool();
 }
 
+// Waits until printing has written a PDF there, at most 30 s.
+bool waitForPdf(const std::string& path) {
+    for (int i = 0; i < 3000 && !testsupport::exists(path); ++i) {
+        QTest::qWait(10);
+    }
+    QTest::qWait(200);
+    return testsupport::exists(path) && testsupport::readFile(path).substr(0, 5) == "%PDF-";
+}
+
 struct Window {
     TempDir dir;
     platform::Prefix prefix{q(dir / "prefix")};
@@ -148,12 +157,7 @@ TEST(MainWindow, PrintsToPdfAndReportsAFailure) {
     w.trigger("mnuFilePrint");  // cancelled: nothing happens
     w.printers.file = q(w.dir / "page.pdf");
     w.trigger("mnuFilePrint");
-    for (int i = 0; i < 3000 && !testsupport::exists(w.dir / "page.pdf"); ++i) {
-        QTest::qWait(10);
-    }
-    QTest::qWait(200);
-    ASSERT_TRUE(testsupport::exists(w.dir / "page.pdf"));
-    EXPECT_EQ(testsupport::readFile(w.dir / "page.pdf").substr(0, 5), "%PDF-");
+    EXPECT_TRUE(waitForPdf(w.dir / "page.pdf"));
     EXPECT_TRUE(w.prompt.shown.empty());
 
     w.printers.file = q(w.dir / "no/such/folder/page.pdf");
@@ -179,12 +183,7 @@ TEST(MainWindow, APrintButtonInTheFormPrintsAsFilePrintDoes) {
     ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../p.rcp ."}), 0);
     w.chooser.next = q(w.dir / "p.rcp");
     w.trigger("mnuFileOpen");
-    for (int i = 0; i < 3000 && !testsupport::exists(w.dir / "button.pdf"); ++i) {
-        QTest::qWait(10);
-    }
-    QTest::qWait(200);
-    ASSERT_TRUE(testsupport::exists(w.dir / "button.pdf"));
-    EXPECT_EQ(testsupport::readFile(w.dir / "button.pdf").substr(0, 5), "%PDF-");
+    EXPECT_TRUE(waitForPdf(w.dir / "button.pdf"));
 }
 
 TEST(MainWindow, ThePageReachesNoNetwork) {
