@@ -20,18 +20,19 @@ namespace shell {
 namespace {
 
 // Bytes libxml2 holds now, the ceiling while a rendering runs (0: none),
-// and whether an allocation was refused for it. Signed: blocks allocated
-// before counting began are freed through the counter too.
-std::atomic<long long> outstanding{0};
-std::atomic<long long> ceiling{0};
-std::atomic<bool> refused{false};
+// and whether an allocation was refused for it; per thread, since a
+// rendering runs on one thread, and so without the cost of atomics on
+// every allocation. Signed: blocks allocated before counting began, or on
+// another thread, are freed through the counter too.
+thread_local long long outstanding = 0;
+thread_local long long ceiling = 0;
+thread_local bool refused = false;
 
 // The sizes come from the allocator itself, so that blocks allocated
 // before counting began are freed like any other.
 bool admit(size_t size) {
-    const long long limit = ceiling.load(std::memory_order_relaxed);
-    if (limit != 0 &&
-        outstanding.load(std::memory_order_relaxed) + static_cast<long long>(size) > limit) {
+    const long long limit = ceiling;
+    if (limit != 0 && outstanding + static_cast<long long>(size) > limit) {
         refused = true;
         return false;
     }
@@ -102,7 +103,7 @@ void installRenderHooks() {
 
 RenderLimits::RenderLimits() {
     refused = false;
-    ceiling = std::max(1LL, outstanding.load() + static_cast<long long>(kRenderMemory));
+    ceiling = std::max(1LL, outstanding + static_cast<long long>(kRenderMemory));
     errorSink = &errors_;
 }
 
