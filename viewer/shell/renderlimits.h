@@ -16,7 +16,8 @@
 
 namespace shell {
 
-// How much the heap may grow while one form is parsed and transformed, how long the transformation may run ($PAPERLENS_RENDER_SECONDS
+// What libxml2 and libxslt may allocate while one form is parsed and
+// transformed, how long the transformation may run ($PAPERLENS_RENDER_SECONDS
 // can only shorten it), how deep templates may recurse, and how many XPath
 // steps it may take.
 constexpr size_t kRenderMemory = size_t{768} << 20;
@@ -25,7 +26,7 @@ constexpr int kTemplateDepth = 3000;
 constexpr int kTemplateVariables = 15000;
 constexpr unsigned long kXPathOperations = 200000000UL;
 
-// Bounds libxml2's allocations and collects its and libxslt's error texts
+// Counts libxml2's allocations and collects its and libxslt's error texts
 // for the rendering under way; installed once, before libxml2 is used.
 void installRenderHooks();
 
