@@ -167,7 +167,7 @@ void dropWhitespaceNodes(xmlNodePtr root) {
         const Level level = pending.back();
         pending.pop_back();
         bool preserve = level.preserve;
-        if (level.node->type == XML_ELEMENT_NODE) {
+        if (level.node->type == XML_ELEMENT_NODE && level.node->properties != nullptr) {
             xmlChar* space = xmlGetNsProp(level.node, reinterpret_cast<const xmlChar*>("space"),
                                           XML_XML_NAMESPACE);
             if (space != nullptr) {
@@ -257,7 +257,10 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
         return failed(kBadXsl + state.XslFileName);
     }
     styleDoc.release();  // owned by the stylesheet now
-    DocPtr doc(xmlReadFile(QFile::encodeName(xmlPath).constData(), nullptr, kParseOptions));
+    // The parser drops most whitespace-only text itself, never making the
+    // nodes; what its rules keep (the only text of an element) goes after.
+    DocPtr doc(xmlReadFile(QFile::encodeName(xmlPath).constData(), nullptr,
+                           kParseOptions | XML_PARSE_NOBLANKS));
     if (!doc) {
         return failed(kBadXml + state.XmlFileName);
     }
