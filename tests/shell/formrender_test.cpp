@@ -344,6 +344,12 @@ TEST(Render, PagesAreWhatTheFormsAuthorsSaw) {
              "<xsl:value-of select=\"user:twice(21) + 1\"/>|<xsl:value-of select=\"user:codes("
              "form/item)\"/></p></xsl:template></xsl:stylesheet>",
          "<p>007|43|A=사과,B=배/2</p>\n"},
+        {"a script beside node-set, which libxslt finds through its own lookup", "<form/>",
+         kMsxslOpen + script("JScript", "function one() { return 1; }") +
+             "<xsl:variable name=\"rows\"><r>1</r><r>2</r></xsl:variable><xsl:template match=\"/\">"
+             "<p><xsl:value-of select=\"user:one() + count(msxsl:node-set($rows)/r)\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "<p>3</p>\n"},
         {"whitespace the forms' engine drops",
          "<form>\n  <a/>\n  <b>x</b>\n  <c xml:space=\"preserve\"> </c>\n</form>",
          kStylesheetOpen + "<xsl:template match=\"/\"><p><xsl:for-each select=\"form/node()\">"

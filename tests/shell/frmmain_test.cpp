@@ -186,6 +186,39 @@ TEST(MainWindow, APrintButtonInTheFormPrintsAsFilePrintDoes) {
     EXPECT_TRUE(waitForPdf(w.dir / "button.pdf"));
 }
 
+TEST(MainWindow, FormsRenderAsTheirAuthorsSawThem) {
+    Window w;
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    testsupport::writeFile(w.dir / "src/form.xml",
+                           "<!DOCTYPE form [<!ENTITY who \"홍길동\">]>\n<form>\n  <n>&who;</n>\n</form>");
+    testsupport::writeFile(
+        w.dir / "src/form.xsl",
+        "<!DOCTYPE xsl:stylesheet [<!ENTITY nbsp \"&#160;\">]>"
+        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\" "
+        "xmlns:msxsl=\"urn:schemas-microsoft-com:xslt\" xmlns:user=\"urn:paperlens-test\">"
+        "<msxsl:script language=\"JScript\" implements-prefix=\"user\">"
+        "function greet(s) { return '안녕 ' + s; }</msxsl:script>"
+        "<xsl:variable name=\"rows\"><r>1</r><r>2</r></xsl:variable>"
+        "<xsl:template match=\"/\"><html><body><p><xsl:value-of select=\"user:greet(string(form/n))\"/>"
+        "&nbsp;<xsl:value-of select=\"count(msxsl:node-set($rows)/r)\"/>&nbsp;<xsl:value-of "
+        "select=\"count(form/node())\"/></p></body></html></xsl:template></xsl:stylesheet>");
+    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../a.rcp ."}), 0);
+    w.chooser.next = q(w.dir / "a.rcp");
+    w.trigger("mnuFileOpen");
+    ASSERT_TRUE(waitForLoad(w.window->webView()));
+    QString shown;
+    bool done = false;
+    w.window->webView()->page()->toPlainText([&](const QString& t) {
+        shown = t;
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(shown.trimmed(), QString::fromUtf8("안녕 홍길동\u00a02\u00a01"));
+    EXPECT_TRUE(w.prompt.shown.empty()) << w.prompt.shown[0].text.toStdString();
+}
+
 TEST(MainWindow, ThePageReachesNoNetwork) {
     Window w;
     QTcpServer server;

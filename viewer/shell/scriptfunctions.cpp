@@ -108,6 +108,8 @@ bool ScriptFunctions::load(xmlDocPtr stylesheet) {
 
 void ScriptFunctions::attach(xsltTransformContextPtr ctxt) {
     if (!namespaces_.isEmpty() && ctxt->xpathCtxt != nullptr) {
+        previousLookup_ = ctxt->xpathCtxt->funcLookupFunc;
+        previousData_ = ctxt->xpathCtxt->funcLookupData;
         xmlXPathRegisterFuncLookup(ctxt->xpathCtxt, lookup, this);
     }
 }
@@ -120,12 +122,11 @@ void ScriptFunctions::interrupt() {
 
 xmlXPathFunction ScriptFunctions::lookup(void* self, const xmlChar* name, const xmlChar* uri) {
     auto* scripts = static_cast<ScriptFunctions*>(self);
-    if (uri == nullptr || name == nullptr) {
-        return nullptr;
-    }
-    const auto found = scripts->namespaces_.constFind(text(uri));
-    if (found == scripts->namespaces_.constEnd()) {
-        return nullptr;
+    if (uri == nullptr || name == nullptr ||
+        !scripts->namespaces_.contains(text(uri))) {
+        return scripts->previousLookup_ != nullptr
+                   ? scripts->previousLookup_(scripts->previousData_, name, uri)
+                   : nullptr;
     }
     // Every name of a script's namespace is the script's: one it does not
     // define ends the transformation with its name.

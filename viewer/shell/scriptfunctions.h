@@ -50,6 +50,10 @@ private:
     xmlXPathObjectPtr fromScript(const QJSValue& value);
     void fail(xmlXPathParserContextPtr ctxt, const QString& message);
 
+    // libxslt's own lookup (extension functions), asked for every name
+    // that is not the scripts'.
+    xmlXPathFuncLookupFunc previousLookup_ = nullptr;
+    void* previousData_ = nullptr;
     std::unique_ptr<QJSEngine> engine_;
     QHash<QString, Namespace> namespaces_;  // by namespace URI
     QString error_;
