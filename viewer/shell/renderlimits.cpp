@@ -7,6 +7,18 @@
 
 #include <malloc.h>
 
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PAPERLENS_HAS_ASAN 1
+#endif
+#endif
+#ifndef PAPERLENS_HAS_ASAN
+#define PAPERLENS_HAS_ASAN 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || PAPERLENS_HAS_ASAN
+#include <sanitizer/allocator_interface.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
@@ -19,59 +31,50 @@ namespace shell {
 
 namespace {
 
-// Bytes libxml2 holds now, the ceiling while a rendering runs (0: none),
-// and whether an allocation was refused for it; per thread, since a
-// rendering runs on one thread, and so without the cost of atomics on
-// every allocation. Signed: blocks allocated before counting began, or on
-// another thread, are freed through the counter too.
-thread_local long long outstanding = 0;
-thread_local long long ceiling = 0;
+// The heap the process uses now: what the allocator has handed out.
+size_t heapInUse() {
+#if defined(__SANITIZE_ADDRESS__) || PAPERLENS_HAS_ASAN
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#endif
+}
+
+// The ceiling of the heap while a rendering runs on this thread (0: none),
+// and whether an allocation was refused for it. Asking the allocator costs
+// far more than an allocation, so it is asked for every allocation of a
+// megabyte or more (a string that doubles gets there at once) and for
+// every 65536th smaller one (many small nodes get there in a few
+// megabytes); counting every block instead cost a tenth of a large form's
+// rendering.
+constexpr size_t kLargeAllocation = size_t{1} << 20;
+constexpr unsigned kSmallAllocationsBetweenLooks = 65536;
+thread_local size_t ceiling = 0;
+thread_local unsigned smallAllocations = 0;
 thread_local bool refused = false;
 
-// The sizes come from the allocator itself, so that blocks allocated
-// before counting began are freed like any other.
 bool admit(size_t size) {
-    const long long limit = ceiling;
-    if (limit != 0 && outstanding + static_cast<long long>(size) > limit) {
+    if (ceiling == 0 ||
+        (size < kLargeAllocation && ++smallAllocations % kSmallAllocationsBetweenLooks != 0)) {
+        return true;
+    }
+    if (heapInUse() + size > ceiling) {
         refused = true;
         return false;
     }
     return true;
 }
 
-void* countedMalloc(size_t size) {
-    if (!admit(size)) {
-        return nullptr;
-    }
-    void* p = std::malloc(size);
-    if (p != nullptr) {
-        outstanding += static_cast<long long>(malloc_usable_size(p));
-    }
-    return p;
+void* limitedMalloc(size_t size) { return admit(size) ? std::malloc(size) : nullptr; }
+
+void* limitedRealloc(void* p, size_t size) {
+    return admit(size) ? std::realloc(p, size) : nullptr;
 }
 
-void countedFree(void* p) {
-    if (p != nullptr) {
-        outstanding -= static_cast<long long>(malloc_usable_size(p));
-        std::free(p);
-    }
-}
-
-void* countedRealloc(void* p, size_t size) {
-    const size_t before = p != nullptr ? malloc_usable_size(p) : 0;
-    if (size > before && !admit(size - before)) {
-        return nullptr;
-    }
-    void* q = std::realloc(p, size);
-    if (q != nullptr) {
-        outstanding += static_cast<long long>(malloc_usable_size(q)) - static_cast<long long>(before);
-    }
-    return q;
-}
-
-char* countedStrdup(const char* text) {
+char* limitedStrdup(const char* text) {
     const size_t size = std::strlen(text) + 1;
-    auto* copy = static_cast<char*>(countedMalloc(size));
+    auto* copy = static_cast<char*>(limitedMalloc(size));
     if (copy != nullptr) {
         std::memcpy(copy, text, size);
     }
@@ -96,14 +99,14 @@ void collectError(void*, const char* format, ...) {
 }  // namespace
 
 void installRenderHooks() {
-    xmlMemSetup(countedFree, countedMalloc, countedRealloc, countedStrdup);
+    xmlMemSetup(std::free, limitedMalloc, limitedRealloc, limitedStrdup);
     xmlSetGenericErrorFunc(nullptr, collectError);
     xsltSetGenericErrorFunc(nullptr, collectError);
 }
 
 RenderLimits::RenderLimits() {
     refused = false;
-    ceiling = std::max(1LL, outstanding + static_cast<long long>(kRenderMemory));
+    ceiling = heapInUse() + kRenderMemory;
     errorSink = &errors_;
 }
 
