@@ -16,7 +16,8 @@
 #define PAPERLENS_HAS_ASAN 0
 #endif
 #if defined(__SANITIZE_ADDRESS__) || PAPERLENS_HAS_ASAN
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's allocator keeps the heap itself (GCC ships no header).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #endif
 
 #include <algorithm>
