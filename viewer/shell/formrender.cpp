@@ -20,7 +20,6 @@
 #include <libxslt/xsltutils.h>
 
 #include <memory>
-#include <vector>
 #include <mutex>
 
 namespace shell {
@@ -158,33 +157,27 @@ bool whitespaceOnly(const xmlChar* text) {
 // scope, so that position(), count(node()) and the built-in templates
 // give what the stylesheet's authors saw.
 void dropWhitespaceNodes(xmlNodePtr root) {
-    struct Level {
-        xmlNodePtr node;
-        bool preserve;
-    };
-    std::vector<Level> pending{{root, false}};
-    while (!pending.empty()) {
-        const Level level = pending.back();
-        pending.pop_back();
-        bool preserve = level.preserve;
-        if (level.node->type == XML_ELEMENT_NODE && level.node->properties != nullptr) {
-            xmlChar* space = xmlGetNsProp(level.node, reinterpret_cast<const xmlChar*>("space"),
-                                          XML_XML_NAMESPACE);
-            if (space != nullptr) {
-                preserve = xmlStrEqual(space, reinterpret_cast<const xmlChar*>("preserve")) != 0;
-                xmlFree(space);
+    // A walk along the tree's own links: no stack, and xml:space is only
+    // looked up for the rare blank text that is left.
+    xmlNodePtr node = root->children;
+    while (node != nullptr) {
+        xmlNodePtr next = nullptr;
+        if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+            next = node->children;
+        } else {
+            for (xmlNodePtr up = node; up != nullptr && up != root; up = up->parent) {
+                if (up->next != nullptr) {
+                    next = up->next;
+                    break;
+                }
             }
         }
-        for (xmlNodePtr child = level.node->children; child != nullptr;) {
-            xmlNodePtr next = child->next;
-            if (child->type == XML_TEXT_NODE && !preserve && whitespaceOnly(child->content)) {
-                xmlUnlinkNode(child);
-                xmlFreeNode(child);
-            } else if (child->type == XML_ELEMENT_NODE) {
-                pending.push_back({child, preserve});
-            }
-            child = next;
+        if (node->type == XML_TEXT_NODE && whitespaceOnly(node->content) &&
+            xmlNodeGetSpacePreserve(node->parent) != 1) {
+            xmlUnlinkNode(node);
+            xmlFreeNode(node);
         }
+        node = next;
     }
 }
 
