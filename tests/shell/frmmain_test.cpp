@@ -57,6 +57,20 @@ bool waitForLoad(QWebEngineView* view) {
     return spy.wait(30000) && spy.first().first().toBool();
 }
 
+// The text the view shows, once the page has given it (at most 10 s).
+QString shownText(QWebEngineView* view) {
+    QString shown;
+    bool done = false;
+    view->page()->toPlainText([&](const QString& t) {
+        shown = t;
+        done = true;
+    });
+    for (int i = 0; i < 1000 && !done; ++i) {
+        QTest::qWait(10);
+    }
+    return shown;
+}
+
 // Waits until printing has written a PDF there, at most 30 s.
 bool waitForPdf(const std::string& path) {
     for (int i = 0; i < 3000 && !testsupport::exists(path); ++i) {
@@ -113,15 +127,7 @@ TEST(MainWindow, OpensAReceiptAndClosesIt) {
     std::string page = testsupport::readFile(w.app + "/temp.html");
     EXPECT_EQ(page.substr(0, 2), "\xFF\xFE");
     EXPECT_FALSE(testsupport::exists(w.app + "/data"));
-    QString shown;
-    bool done = false;
-    w.window->webView()->page()->toPlainText([&](const QString& t) {
-        shown = t;
-        done = true;
-    });
-    for (int i = 0; i < 1000 && !done; ++i) {
-        QTest::qWait(10);
-    }
+    const QString shown = shownText(w.window->webView());
     EXPECT_TRUE(shown.contains(QStringLiteral("주민등록표"))) << shown.toStdString();
 
     w.trigger("mnuFileClose");
@@ -206,15 +212,7 @@ TEST(MainWindow, FormsRenderAsTheirAuthorsSawThem) {
     w.chooser.next = q(w.dir / "a.rcp");
     w.trigger("mnuFileOpen");
     ASSERT_TRUE(waitForLoad(w.window->webView()));
-    QString shown;
-    bool done = false;
-    w.window->webView()->page()->toPlainText([&](const QString& t) {
-        shown = t;
-        done = true;
-    });
-    for (int i = 0; i < 1000 && !done; ++i) {
-        QTest::qWait(10);
-    }
+    const QString shown = shownText(w.window->webView());
     EXPECT_EQ(shown.trimmed(), QString::fromUtf8("안녕 홍길동\u00a02\u00a01"));
     EXPECT_TRUE(w.prompt.shown.empty()) << w.prompt.shown[0].text.toStdString();
 }
@@ -299,15 +297,7 @@ TEST(MainWindow, AWindowAndEightRunsOnOnePrefixEachShowTheirOwnDocument) {
     w.chooser.next = q(receipt("mine.rcp", "홍길동"));
     w.trigger("mnuFileOpen");
     ASSERT_TRUE(waitForLoad(w.window->webView()));
-    QString shown;
-    bool done = false;
-    w.window->webView()->page()->toPlainText([&](const QString& t) {
-        shown = t;
-        done = true;
-    });
-    for (int i = 0; i < 1000 && !done; ++i) {
-        QTest::qWait(10);
-    }
+    const QString shown = shownText(w.window->webView());
     EXPECT_EQ(shown.trimmed(), "홍길동");
     EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(own.folder() + "/temp.html"));
     for (size_t i = 0; i < runs.size(); ++i) {
