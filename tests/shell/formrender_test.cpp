@@ -394,6 +394,11 @@ TEST(Render, ScriptsThatCannotRunEndThePageWithTheirName) {
              "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:Greet('x')\"/></p>"
              "</xsl:template></xsl:stylesheet>",
          "user:Greet"},
+        {"a script in another language, given a node-set (found by fuzzing)",
+         kMsxslOpen + script("JScr!pt", "function f(s, n, l) { return s + n + l.length; }") +
+             "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:f('a', 2, /*)\"/></p>"
+             "</xsl:template></xsl:stylesheet>",
+         "user:f"},
         {"a function the script does not define",
          kMsxslOpen + script("JScript", "function one() { return 1; }") +
              "<xsl:template match=\"/\"><p><xsl:value-of select=\"user:two()\"/></p>"

@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <vector>
+
 namespace shell {
 
 namespace {
@@ -150,23 +153,34 @@ void ScriptFunctions::call(xmlXPathParserContextPtr ctxt, int nargs) {
     const QString name = text(ctxt->context->function);
     const Namespace& ns = self->namespaces_[uri];
     const QString qualified = ns.prefix + u':' + name;
+    // The arguments are taken off the stack whatever happens next; they are
+    // turned into script values only for a function that will run (a
+    // script in another language has no engine at all).
+    std::vector<xmlXPathObjectPtr> values(static_cast<size_t>(std::max(nargs, 0)));
+    for (int i = nargs - 1; i >= 0; --i) {
+        values[static_cast<size_t>(i)] = valuePop(ctxt);
+    }
+    const auto release = [&values] {
+        for (xmlXPathObjectPtr value : values) {
+            xmlXPathFreeObject(value);
+        }
+    };
+    QJSValue function = isJScript(ns.language) ? ns.functions.property(name) : QJSValue();
+    if (!isJScript(ns.language) || !function.isCallable()) {
+        release();
+        self->fail(ctxt, !isJScript(ns.language)
+                             ? QStringLiteral("서식의 스크립트 함수 %1 은(는) %2(으)로 쓰여 있어 "
+                                              "실행할 수 없습니다.")
+                                   .arg(qualified, ns.language)
+                             : QStringLiteral("서식의 스크립트에 함수 %1 이(가) 없습니다.")
+                                   .arg(qualified));
+        return;
+    }
     QJSValueList args;
-    for (int i = 0; i < nargs; ++i) {
-        xmlXPathObjectPtr value = valuePop(ctxt);
-        args.prepend(self->toScript(value));
-        xmlXPathFreeObject(value);
+    for (xmlXPathObjectPtr value : values) {
+        args.append(self->toScript(value));
     }
-    if (!isJScript(ns.language)) {
-        self->fail(ctxt, QStringLiteral("서식의 스크립트 함수 %1 은(는) %2(으)로 쓰여 있어 실행할 수 "
-                                        "없습니다.")
-                             .arg(qualified, ns.language));
-        return;
-    }
-    QJSValue function = ns.functions.property(name);
-    if (!function.isCallable()) {
-        self->fail(ctxt, QStringLiteral("서식의 스크립트에 함수 %1 이(가) 없습니다.").arg(qualified));
-        return;
-    }
+    release();
     const QJSValue result = function.call(args);
     if (result.isError()) {
         self->fail(ctxt, QStringLiteral("서식의 스크립트 함수 %1 에서 오류가 났습니다: %2")
