@@ -3,32 +3,35 @@
 #include "frmmain.h"
 #include "qtseams.h"
 #include "resources.h"
-#include "workspace.h"
 #include "scriptedprompt.h"
 #include "testsupport.h"
+#include "webviewwait.h"
+#include "workspace.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QTcpServer>
+#include <QApplication>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
-#include <QTimer>
-#include <QApplication>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
-#include <cstdlib>
 #include <unistd.h>
+#include <cstdlib>
 
 using testsupport::TempDir;
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromStdString(s); }
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 struct GivenFile : platform::FileChooser {
     QString next;
@@ -51,25 +54,8 @@ struct NoDialog : shell::UnsealDialog {
     void showModal(shell::AppState&) override {}
 };
 
-// Waits until the view has loaded a page, at most 30 s.
-bool waitForLoad(QWebEngineView* view) {
-    QSignalSpy spy(view, &QWebEngineView::loadFinished);
-    return spy.wait(30000) && spy.first().first().toBool();
-}
-
-// The text the view shows, once the page has given it (at most 10 s).
-QString shownText(QWebEngineView* view) {
-    QString shown;
-    bool done = false;
-    view->page()->toPlainText([&](const QString& t) {
-        shown = t;
-        done = true;
-    });
-    for (int i = 0; i < 1000 && !done; ++i) {
-        QTest::qWait(10);
-    }
-    return shown;
-}
+using testsupport::shownText;
+using testsupport::waitForLoad;
 
 // Waits until printing has written a PDF there, at most 30 s.
 bool waitForPdf(const std::string& path) {
@@ -98,6 +84,15 @@ struct Window {
             prefix, prompt, chooser, printers, dialog, q(dir / "loading.html")});
         window->show();
     }
+    // Zips the two members into a receipt and opens it with File, Open.
+    void open(const std::string& xml, const std::string& xsl) {
+        testsupport::writeFile(dir / "src/form.xml", xml);
+        testsupport::writeFile(dir / "src/form.xsl", xsl);
+        ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (dir / "src") + " && zip -qr ../a.rcp ."}),
+                  0);
+        chooser.next = q(dir / "a.rcp");
+        trigger("mnuFileOpen");
+    }
     void trigger(const char* name) {
         QAction* action = window->findChild<QAction*>(QLatin1String(name));
         ASSERT_NE(action, nullptr) << name;
@@ -113,15 +108,11 @@ TEST(MainWindow, OpensAReceiptAndClosesIt) {
     ASSERT_TRUE(waitForLoad(w.window->webView()));
     EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(q(w.dir / "loading.html")));
 
-    testsupport::writeFile(w.dir / "src/form.xml", "<form>주민등록표</form>");
-    testsupport::writeFile(w.dir / "src/form.xsl",
-                           "<xsl:stylesheet version=\"1.0\" "
-                           "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
-                           "match=\"/\"><html><body><xsl:value-of select=\"form\"/></body></html>"
-                           "</xsl:template></xsl:stylesheet>");
-    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../a.rcp ."}), 0);
-    w.chooser.next = q(w.dir / "a.rcp");
-    w.trigger("mnuFileOpen");
+    w.open("<form>주민등록표</form>",
+           "<xsl:stylesheet version=\"1.0\" "
+           "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
+           "match=\"/\"><html><body><xsl:value-of select=\"form\"/></body></html>"
+           "</xsl:template></xsl:stylesheet>");
     ASSERT_TRUE(waitForLoad(w.window->webView()));
     EXPECT_EQ(w.window->webView()->url(), QUrl::fromLocalFile(q(w.app + "/temp.html")));
     std::string page = testsupport::readFile(w.app + "/temp.html");
@@ -179,38 +170,28 @@ TEST(MainWindow, PrintsToPdfAndReportsAFailure) {
 TEST(MainWindow, APrintButtonInTheFormPrintsAsFilePrintDoes) {
     Window w;
     w.printers.file = q(w.dir / "button.pdf");
-    testsupport::writeFile(w.dir / "src/form.xml", "<form>인쇄</form>");
-    testsupport::writeFile(
-        w.dir / "src/form.xsl",
-        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-        "<xsl:template match=\"/\"><html><body><button id=\"p\" onclick=\"window.print()\">"
-        "<xsl:value-of select=\"form\"/></button><script>document.getElementById('p').click();"
-        "</script></body></html></xsl:template></xsl:stylesheet>");
-    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../p.rcp ."}), 0);
-    w.chooser.next = q(w.dir / "p.rcp");
-    w.trigger("mnuFileOpen");
+    w.open("<form>인쇄</form>",
+           "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+           "<xsl:template match=\"/\"><html><body><button id=\"p\" onclick=\"window.print()\">"
+           "<xsl:value-of select=\"form\"/></button><script>document.getElementById('p').click();"
+           "</script></body></html></xsl:template></xsl:stylesheet>");
     EXPECT_TRUE(waitForPdf(w.dir / "button.pdf"));
 }
 
 TEST(MainWindow, FormsRenderAsTheirAuthorsSawThem) {
     Window w;
     ASSERT_TRUE(waitForLoad(w.window->webView()));
-    testsupport::writeFile(w.dir / "src/form.xml",
-                           "<!DOCTYPE form [<!ENTITY who \"홍길동\">]>\n<form>\n  <n>&who;</n>\n</form>");
-    testsupport::writeFile(
-        w.dir / "src/form.xsl",
-        "<!DOCTYPE xsl:stylesheet [<!ENTITY nbsp \"&#160;\">]>"
-        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\" "
-        "xmlns:msxsl=\"urn:schemas-microsoft-com:xslt\" xmlns:user=\"urn:paperlens-test\">"
-        "<msxsl:script language=\"JScript\" implements-prefix=\"user\">"
-        "function greet(s) { return '안녕 ' + s; }</msxsl:script>"
-        "<xsl:variable name=\"rows\"><r>1</r><r>2</r></xsl:variable>"
-        "<xsl:template match=\"/\"><html><body><p><xsl:value-of select=\"user:greet(string(form/n))\"/>"
-        "&nbsp;<xsl:value-of select=\"count(msxsl:node-set($rows)/r)\"/>&nbsp;<xsl:value-of "
-        "select=\"count(form/node())\"/></p></body></html></xsl:template></xsl:stylesheet>");
-    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../a.rcp ."}), 0);
-    w.chooser.next = q(w.dir / "a.rcp");
-    w.trigger("mnuFileOpen");
+    w.open("<!DOCTYPE form [<!ENTITY who \"홍길동\">]>\n<form>\n  <n>&who;</n>\n</form>",
+           "<!DOCTYPE xsl:stylesheet [<!ENTITY nbsp \"&#160;\">]>"
+           "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\" "
+           "xmlns:msxsl=\"urn:schemas-microsoft-com:xslt\" xmlns:user=\"urn:paperlens-test\">"
+           "<msxsl:script language=\"JScript\" implements-prefix=\"user\">"
+           "function greet(s) { return '안녕 ' + s; }</msxsl:script>"
+           "<xsl:variable name=\"rows\"><r>1</r><r>2</r></xsl:variable>"
+           "<xsl:template match=\"/\"><html><body><p><xsl:value-of "
+           "select=\"user:greet(string(form/n))\"/>"
+           "&nbsp;<xsl:value-of select=\"count(msxsl:node-set($rows)/r)\"/>&nbsp;<xsl:value-of "
+           "select=\"count(form/node())\"/></p></body></html></xsl:template></xsl:stylesheet>");
     ASSERT_TRUE(waitForLoad(w.window->webView()));
     const QString shown = shownText(w.window->webView());
     EXPECT_EQ(shown.trimmed(), QString::fromUtf8("안녕 홍길동\u00a02\u00a01"));
@@ -222,16 +203,15 @@ TEST(MainWindow, ThePageReachesNoNetwork) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     const std::string url = "http://127.0.0.1:" + std::to_string(server.serverPort());
-    testsupport::writeFile(w.dir / "src/form.xml", "<form/>");
-    testsupport::writeFile(
-        w.dir / "src/form.xsl",
-        "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
-        "<xsl:template match=\"/\"><html><body><img src=\"" + url + "/a.png\"/>"
-        "<script>fetch('" + url + "/b');</script><iframe src=\"" + url + "/c\"></iframe>"
-        "</body></html></xsl:template></xsl:stylesheet>");
-    ASSERT_EQ(testsupport::run({"sh", "-c", "cd " + (w.dir / "src") + " && zip -qr ../a.rcp ."}), 0);
-    w.chooser.next = q(w.dir / "a.rcp");
-    w.trigger("mnuFileOpen");
+    w.open("<form/>",
+           "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+           "<xsl:template match=\"/\"><html><body><img src=\"" +
+               url +
+               "/a.png\"/>"
+               "<script>fetch('" +
+               url + "/b');</script><iframe src=\"" + url +
+               "/c\"></iframe>"
+               "</body></html></xsl:template></xsl:stylesheet>");
     waitForLoad(w.window->webView());
     QTest::qWait(1000);
     EXPECT_FALSE(server.hasPendingConnections());
@@ -280,8 +260,8 @@ TEST(MainWindow, AWindowAndEightRunsOnOnePrefixEachShowTheirOwnDocument) {
                                "xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><xsl:template "
                                "match=\"/\"><html><body><xsl:value-of select=\"form\"/></body>"
                                "</html></xsl:template></xsl:stylesheet>");
-        EXPECT_EQ(testsupport::run({"sh", "-c", "cd \"$0\" && zip -q \"$1\" form.xml form.xsl",
-                                    src, w.dir / name}),
+        EXPECT_EQ(testsupport::run({"sh", "-c", "cd \"$0\" && zip -q \"$1\" form.xml form.xsl", src,
+                                    w.dir / name}),
                   0);
         return w.dir / name;
     };
@@ -290,8 +270,9 @@ TEST(MainWindow, AWindowAndEightRunsOnOnePrefixEachShowTheirOwnDocument) {
     for (int i = 0; i < 8; ++i) {
         const std::string n = std::to_string(i);
         auto run = std::make_unique<QProcess>();
-        run->start(PAPERLENS_CLI, {q(std::string("open")), q(receipt("r" + n + ".rcp", "임꺽정" + n)),
-                                   "--out", q(w.dir / ("out" + n + ".html"))});
+        run->start(PAPERLENS_CLI,
+                   {q(std::string("open")), q(receipt("r" + n + ".rcp", "임꺽정" + n)), "--out",
+                    q(w.dir / ("out" + n + ".html"))});
         runs.push_back(std::move(run));
     }
     w.chooser.next = q(receipt("mine.rcp", "홍길동"));
@@ -303,7 +284,8 @@ TEST(MainWindow, AWindowAndEightRunsOnOnePrefixEachShowTheirOwnDocument) {
     for (size_t i = 0; i < runs.size(); ++i) {
         ASSERT_TRUE(runs[i]->state() == QProcess::NotRunning || runs[i]->waitForFinished(60000));
         EXPECT_EQ(runs[i]->exitCode(), 0);
-        const std::string page = testsupport::readFile(w.dir / ("out" + std::to_string(i) + ".html"));
+        const std::string page =
+            testsupport::readFile(w.dir / ("out" + std::to_string(i) + ".html"));
         EXPECT_EQ(QString::fromUtf16(reinterpret_cast<const char16_t*>(page.data() + 2),
                                      static_cast<qsizetype>((page.size() - 2) / 2)),
                   "<html><body>임꺽정" + QString::number(i) + "</body></html>\n");

@@ -6,6 +6,7 @@
 #include "unsealaction.h"
 #include "unsealworld.h"
 #include "virtualcard.h"
+#include "webviewwait.h"
 
 #include <gtest/gtest.h>
 
@@ -365,24 +366,6 @@ struct NoPrinter : platform::PrinterChooser {
     bool choosePrinter(QPrinter&) override { return false; }
 };
 
-bool waitForLoad(QWebEngineView* view) {
-    QSignalSpy spy(view, &QWebEngineView::loadFinished);
-    return spy.wait(30000) && spy.first().first().toBool();
-}
-
-QString pageText(QWebEngineView* view) {
-    QString shown;
-    bool done = false;
-    view->page()->toPlainText([&](const QString& t) {
-        shown = t;
-        done = true;
-    });
-    for (int i = 0; i < 1000 && !done; ++i) {
-        QTest::qWait(10);
-    }
-    return shown;
-}
-
 }  // namespace
 
 TEST(CertificateDialog, AnIssuedDocumentOpensInTheWindow) {
@@ -395,7 +378,7 @@ TEST(CertificateDialog, AnIssuedDocumentOpensInTheWindow) {
     shell::frmMain window({s.prefix, s.prompt, chooser, printers, s.host,
                            q(s.world.dir / "loading.html")});
     window.show();
-    ASSERT_TRUE(waitForLoad(window.webView()));
+    ASSERT_TRUE(testsupport::waitForLoad(window.webView()));
     chooser.next = q(s.world.document("hong.kvx", s.world.world + "/users/hong/SignCert.der"));
     QTimer::singleShot(0, [&] {
         unseal::frmDec* d = s.host.dialog();
@@ -405,9 +388,9 @@ TEST(CertificateDialog, AnIssuedDocumentOpensInTheWindow) {
         Session::click(*d, "confirmButton");
     });
     window.findChild<QAction*>(QStringLiteral("mnuFileOpen"))->trigger();
-    ASSERT_TRUE(waitForLoad(window.webView()));
+    ASSERT_TRUE(testsupport::waitForLoad(window.webView()));
     EXPECT_EQ(window.webView()->url(), QUrl::fromLocalFile(q(s.world.app + "/temp.html")));
-    EXPECT_TRUE(pageText(window.webView()).contains(QStringLiteral("주민등록표 등본")));
+    EXPECT_TRUE(testsupport::shownText(window.webView()).contains(QStringLiteral("주민등록표 등본")));
     EXPECT_TRUE(s.prompt.shown.empty()) << s.lastMessage().toStdString();
     EXPECT_FALSE(testsupport::exists(s.world.app + "/data"));
     EXPECT_FALSE(testsupport::exists(s.world.root + "/drive_c/kvx/cn=1/SignPri.key"));
