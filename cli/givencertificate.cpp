@@ -69,4 +69,5 @@ void GivenCertificate::showModal(shell::AppState& state) {
     (void)action.confirm(state, grid.currentRow(), password_);
     status_ = action.lastStatus();
     message_ = action.lastMessage();
+    signerInfo_ = action.lastSignerInfo();
 }

@@ -22,6 +22,8 @@ public:
     // succeeded or stopped before the library) and the message shown.
     int32_t status() const { return status_; }
     const QString& message() const { return message_; }
+    // What the signed message tells of its signer, genuine or not.
+    const QString& signerInfo() const { return signerInfo_; }
 
 private:
     const platform::Prefix& prefix_;
@@ -31,4 +33,5 @@ private:
     QString password_;
     int32_t status_ = 0;
     QString message_;
+    QString signerInfo_;
 };

@@ -6,19 +6,16 @@
 #include "formrender.h"
 #include "givencertificate.h"
 #include "modunzip32.h"
-#include "resources.h"
 #include "runworkspace.h"
 #include "secrets.h"
 #include "signerfacts.h"
 #include "terminalprompt.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <array>
 #include <cstdio>
 
 namespace {
@@ -26,8 +23,6 @@ namespace {
 const char kVerifyUsage[] =
     "usage: paperlens-cli verify FILE.kvx --cert PATH (--password-stdin | --password-file F)\n"
     "                            [--json]\n";
-
-using Binding = platform::SealkitBinding;
 
 QString iso(const QDateTime& when) {
     return when.isValid() ? when.toUTC().toString(Qt::ISODate) : QString();
@@ -47,37 +42,6 @@ QJsonObject asJson(int32_t status, const QString& message, const unseal::SignerF
         {"chain", QJsonArray::fromStringList(facts.chain)},
         {"allowedBy", facts.allowedBy.isEmpty() ? QStringLiteral("none") : facts.allowedBy},
     };
-}
-
-// The description of the signed message the unseal left in the working
-// folder, where there is one.
-QString describe(Binding& sealkit, const QString& signedData, const QString& certificate,
-                 const QString& configuration) {
-    const auto function =
-        sealkit.function<Binding::GetSignerInfo>("getSignerInfo_File", Binding::Report::Always);
-    std::array<char, 8192> text{};
-    if (function == nullptr || !QFileInfo::exists(signedData) ||
-        function(QFile::encodeName(signedData).constData(),
-                 QFile::encodeName(certificate).constData(),
-                 QFile::encodeName(configuration).constData(), text.data(),
-                 static_cast<int32_t>(text.size())) != 0) {
-        return QString();
-    }
-    return QString::fromUtf8(text.data());
-}
-
-// The signing certificate of what --cert names: a folder's SignCert.der or
-// a class-2 "_sig.cer" file.
-QString signingCertificate(const QString& given) {
-    if (given.endsWith(QLatin1String("_sig.cer"))) {
-        return given;
-    }
-    for (const QString& name : {QStringLiteral("SignCert.der"), QStringLiteral("signCert.der")}) {
-        if (QFileInfo::exists(given + u'/' + name)) {
-            return given + u'/' + name;
-        }
-    }
-    return given + QStringLiteral("/SignCert.der");
 }
 
 }  // namespace
@@ -120,7 +84,7 @@ int verify(const QStringList& args) {
     }
     platform::Prefix& prefix = run.prefix();
     TerminalPrompt prompt(true);
-    Binding sealkit(prompt);
+    platform::SealkitBinding sealkit(prompt);
     shell::AppState state;
     state.DataFolder = prefix.applicationFolder() + QStringLiteral("\\data\\");
     modUnzip32 unzip(prompt, prefix);
@@ -132,14 +96,7 @@ int verify(const QStringList& args) {
     platform::wipe(*password);
     dialog.showModal(state);
     const bool genuine = state.UnsealSucceeded != shell::kFalse;
-    const QString configuration = platform::trustConfiguration(
-        prefix.workspaceRoot(), cert.endsWith(QLatin1String("_sig.cer"))
-                                    ? QStringLiteral("otrxconf.ini")
-                                    : QStringLiteral("npkiconf.ini"));
-    const QString facts = genuine ? state.SignerInfo
-                                  : describe(sealkit, prefix.hostPath(state.DataFolder +
-                                                                      QStringLiteral("sig.dec")),
-                                             signingCertificate(cert), configuration);
+    const QString facts = dialog.signerInfo();
     QString message = genuine ? QString() : dialog.message();
     if (!genuine && message.isEmpty()) {
         message = QStringLiteral("보기에 실패했습니다");

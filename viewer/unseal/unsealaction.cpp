@@ -71,6 +71,7 @@ QString UnsealAction::signerInfo(const QString& signedData, const QString& signC
 bool UnsealAction::confirm(shell::AppState& state, int row, const QString& password) {
     lastStatus_ = 0;
     lastMessage_.clear();
+    lastSignerInfo_.clear();
     const certificates::CertificateList& list = scans_.list();
     const platform::Prefix& prefix = list.prefix;
     const auto tell = [this](const QString& text) {
@@ -126,12 +127,14 @@ bool UnsealAction::confirm(shell::AppState& state, int row, const QString& passw
                         QFile::encodeName(signCert).constData(), secret.get(),
                         QFile::encodeName(configuration).constData());
     }
+    // What the signed message tells of its signer, genuine or not.
+    lastSignerInfo_ = signerInfo(signedDataPath, signCert, configuration);
     if (status != 0) {
         report(kVerifyPrefix, status, configuration);
         return false;
     }
     state.UnsealSucceeded = shell::kTrue;
-    state.SignerInfo = signerInfo(signedDataPath, signCert, configuration);
+    state.SignerInfo = lastSignerInfo_;
     clearCerts();
     return true;
 }

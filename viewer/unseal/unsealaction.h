@@ -40,6 +40,10 @@ public:
     // it stopped before the library) and the text the user was shown for it.
     int32_t lastStatus() const { return lastStatus_; }
     const QString& lastMessage() const { return lastMessage_; }
+    // What the signed message of the last confirm tells of its signer
+    // (getSignerInfo_File), also when it was not genuine; empty when the
+    // action stopped before verifying.
+    const QString& lastSignerInfo() const { return lastSignerInfo_; }
 
 private:
     void report(const QString& prefix, int32_t status, const QString& configuration);
@@ -48,6 +52,7 @@ private:
 
     int32_t lastStatus_ = 0;
     QString lastMessage_;
+    QString lastSignerInfo_;
     certificates::CertificateScans& scans_;
     platform::Prompt& prompt_;
     platform::SealkitBinding& sealkit_;
