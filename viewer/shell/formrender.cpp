@@ -2,7 +2,7 @@
 
 #include "msxsl.h"
 #include "renderlimits.h"
-#include "scriptfunctions.h"
+#include "scripthost.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -241,9 +241,11 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     };
 
     DocPtr styleDoc(xmlReadFile(QFile::encodeName(xslPath).constData(), nullptr, kParseOptions));
-    ScriptFunctions scripts;
-    if (styleDoc && !scripts.load(styleDoc.get())) {
-        return failed(scripts.error());
+    QString scriptError;
+    const std::unique_ptr<ScriptHost> scripts =
+        styleDoc ? loadScripts(styleDoc.get(), scriptError) : nullptr;
+    if (!scriptError.isEmpty()) {
+        return failed(scriptError);
     }
     StylePtr style(styleDoc ? xsltParseStylesheetDoc(styleDoc.get()) : nullptr);
     if (!style) {
@@ -263,15 +265,21 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
         return failed(kTransformFailed);
     }
     xsltSetCtxtParseOptions(ctxt.get(), kParseOptions);
-    scripts.attach(ctxt.get());
-    limits.watch(ctxt.get(), [&scripts] { scripts.interrupt(); });
+    if (scripts) {
+        scripts->attach(ctxt.get());
+    }
+    limits.watch(ctxt.get(), [&scripts] {
+        if (scripts) {
+            scripts->interrupt();
+        }
+    });
     DocPtr result(xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr,
                                           ctxt.get()));
     if (!limits.exceeded().isEmpty()) {
         return failed(kTransformFailed);
     }
-    if (!scripts.error().isEmpty()) {
-        return {false, scripts.error()};
+    if (scripts && !scripts->error().isEmpty()) {
+        return {false, scripts->error()};
     }
     if (!result || ctxt->state != XSLT_STATE_OK) {
         return failed(kTransformFailed);

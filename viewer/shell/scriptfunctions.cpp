@@ -254,3 +254,7 @@ xmlXPathObjectPtr ScriptFunctions::fromScript(const QJSValue& value) {
 }
 
 }  // namespace shell
+
+extern "C" __attribute__((visibility("default"))) shell::ScriptHost* paperlensNewScriptHost() {
+    return new shell::ScriptFunctions();
+}

@@ -8,6 +8,8 @@
 // nodeName, nodeValue, text and getAttribute(name)).
 #pragma once
 
+#include "scripthost.h"
+
 #include <libxslt/xsltInternals.h>
 
 #include <QHash>
@@ -19,24 +21,17 @@
 
 namespace shell {
 
-class ScriptFunctions {
+class ScriptFunctions : public ScriptHost {
 public:
     ScriptFunctions();
-    ~ScriptFunctions();
+    ~ScriptFunctions() override;
     ScriptFunctions(const ScriptFunctions&) = delete;
     ScriptFunctions& operator=(const ScriptFunctions&) = delete;
 
-    // Reads the scripts of a stylesheet document. False, with error()
-    // set, when a script does not compile.
-    bool load(xmlDocPtr stylesheet);
-    // Makes the functions callable in the transformation.
-    void attach(xsltTransformContextPtr ctxt);
-    // Stops a script that runs away; callable from any thread.
-    void interrupt();
-
-    // Why the transformation had to stop: a script that threw, or one in a
-    // language the program does not run, named by its function.
-    const QString& error() const { return error_; }
+    bool load(xmlDocPtr stylesheet) override;
+    void attach(xsltTransformContextPtr ctxt) override;
+    void interrupt() override;
+    const QString& error() const override { return error_; }
 
 private:
     struct Namespace {
