@@ -23,16 +23,10 @@ int32_t verifySig_File(const char* outFile, const char* inFile, const char* keyF
         (void)OTRX_CERTIFICATE_Create(&signer);
         (void)OTRX_CERTIFICATE_Create(&own);
         (void)OTRX_CERTIFICATE_Create(&top);
-        int32_t status = OTRX_SG_VerifySignature_File(inFile);
-        if (status == 0) {
-            // The signed content is written here, before the key,
-            // certificate and path checks below.
-            uint32_t signingTime = now();
-            status = OTRX_SG_GetOriginalMessage_File(&signingTime, outFile, inFile);
-        }
-        if (status == 0) {
-            status = OTRX_SG_GetSignerCertificate_File(&signer, inFile);
-        }
+        // The signed content is written here, before the key, certificate
+        // and path checks below.
+        uint32_t signingTime = now();
+        int32_t status = OTRX_SG_VerifyAndOpen_File(&signingTime, outFile, &signer, inFile);
         if (status == 0) {
             status = OTRX_PRIVATEKEY_Read_File(&key, keyFile, password);
         }

@@ -9,6 +9,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
 
 using namespace otrx;
 
@@ -56,7 +59,9 @@ int32_t queryText(char* buffer, int32_t capacity, const OTRX_CERTIFICATE* cert, 
 
 namespace otrx {
 
-X509Ptr parseCertificate(const unsigned char* data, size_t size) {
+namespace {
+
+X509Ptr decodeCertificate(const unsigned char* data, size_t size) {
     X509Ptr x509(X509_new_ex(libraryContext(), nullptr));
     if (!x509 || size == 0 || size > static_cast<size_t>(INT_MAX)) {
         return nullptr;
@@ -79,6 +84,67 @@ X509Ptr parseCertificate(const unsigned char* data, size_t size) {
         return nullptr;
     }
     return X509Ptr(raw);
+}
+
+// Decoding a certificate costs OpenSSL 3.0 a public-key decoder set-up of
+// about a tenth of a millisecond, and one unsealing reads the same few
+// certificates (the user's, the trust configuration's) a dozen times. The
+// last certificates decoded are kept, by their exact encoding, and shared:
+// a certificate object is reference counted and never changed once parsed.
+class CertificateCache {
+public:
+    X509Ptr parse(const unsigned char* data, size_t size) {
+        if (size > kMaxEncoding) {
+            return decodeCertificate(data, size);
+        }
+        const std::string key(reinterpret_cast<const char*>(data), size);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (const Entry& entry : entries_) {
+                if (entry.encoding == key) {
+                    X509_up_ref(entry.x509.get());
+                    return X509Ptr(entry.x509.get());
+                }
+            }
+        }
+        X509Ptr x509 = decodeCertificate(data, size);
+        if (x509) {
+            X509_up_ref(x509.get());
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (entries_.size() >= kEntries) {
+                entries_.erase(entries_.begin());
+            }
+            entries_.push_back({key, X509Ptr(x509.get())});
+        }
+        return x509;
+    }
+
+private:
+    static constexpr size_t kEntries = 32;
+    static constexpr size_t kMaxEncoding = 64 * 1024;
+    struct Entry {
+        std::string encoding;
+        X509Ptr x509;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+CertificateCache& certificateCache() {
+    // Made after the library context (and so after OpenSSL's start-up), so
+    // that it is released before OpenSSL cleans up.
+    (void)libraryContext();
+    static CertificateCache cache;
+    return cache;
+}
+
+}  // namespace
+
+X509Ptr parseCertificate(const unsigned char* data, size_t size) {
+    if (data == nullptr || size == 0) {
+        return nullptr;
+    }
+    return certificateCache().parse(data, size);
 }
 
 }  // namespace otrx

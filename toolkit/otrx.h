@@ -60,6 +60,13 @@ constexpr int32_t OTRX_PE_CIPHER_SEED_CBC = 2;
                                                       const char* signedFile);
 [[nodiscard]] int32_t OTRX_SG_GetSignerCertificate_File(OTRX_CERTIFICATE* cert,
                                                         const char* signedFile);
+// The three above on one reading of the signed file: the signatures are
+// verified, then the content is written to `output`, then the signer's
+// certificate is given; the first failure is returned, with the status
+// the function for that step returns.
+[[nodiscard]] int32_t OTRX_SG_VerifyAndOpen_File(uint32_t* signingTime, const char* output,
+                                                 OTRX_CERTIFICATE* signer,
+                                                 const char* signedFile);
 
 // What can be told of a signed file's signer, as UTF-8 "key=value" lines:
 // subject, issuer, serial (decimal), notBefore, notAfter, signingTime

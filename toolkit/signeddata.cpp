@@ -118,6 +118,78 @@ bool signingTimeOf(CMS_SignerInfo* signer, uint32_t& unixTime) {
 
 }  // namespace otrx
 
+namespace {
+
+Status verifyLoaded(CMS_ContentInfo* cms) {
+    if (firstSigner(cms) == nullptr) {
+        return kSignatureDataMalformed;
+    }
+    if (attachedContent(cms) == nullptr) {
+        return kContentMissing;
+    }
+    Status status = checkDigests(cms);
+    if (status != kOk) {
+        return status;
+    }
+    X509Ptr signer = signerCertificate(cms);
+    if (signer && !maySign(signer.get())) {
+        return kSignerNotForSigning;
+    }
+    // Only the signatures are checked here; the signer's certificate path
+    // is the business of path validation.
+    if (CMS_verify(cms, nullptr, nullptr, nullptr, nullptr,
+                   CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) == 1) {
+        ERR_clear_error();
+        return kOk;
+    }
+    OsslErrors errors = takeErrors();
+    if (errors.has(ERR_LIB_CMS, CMS_R_SIGNER_CERTIFICATE_NOT_FOUND)) {
+        return kSignerCertificateMissing;
+    }
+    if (errors.has(ERR_LIB_CMS, CMS_R_VERIFICATION_FAILURE) ||
+        errors.has(ERR_LIB_CMS, CMS_R_CONTENT_VERIFY_ERROR) ||
+        errors.has(ERR_LIB_CMS, CMS_R_MESSAGEDIGEST_WRONG_LENGTH)) {
+        return kSignatureInvalid;
+    }
+    return kSignatureDataMalformed;
+}
+
+Status writeOriginal(CMS_ContentInfo* cms, const char* output, uint32_t* signingTime) {
+    const ASN1_OCTET_STRING* content = attachedContent(cms);
+    if (content == nullptr) {
+        return kContentMissing;
+    }
+    AtomicOutput out;
+    Status status = out.open(output);
+    if (status == kOk) {
+        status = writeAll(out, ASN1_STRING_get0_data(content),
+                          static_cast<size_t>(ASN1_STRING_length(content)));
+    }
+    if (status == kOk) {
+        status = out.commit();
+    }
+    CMS_SignerInfo* signer = firstSigner(cms);
+    uint32_t when = 0;
+    if (status == kOk && signingTime != nullptr && signer != nullptr &&
+        signingTimeOf(signer, when)) {
+        *signingTime = when;
+    }
+    ERR_clear_error();
+    return status;
+}
+
+Status giveSigner(CMS_ContentInfo* cms, OTRX_CERTIFICATE* cert) {
+    X509Ptr found = signerCertificate(cms);
+    if (!found) {
+        return kSignerCertificateMissing;
+    }
+    X509_free(static_cast<X509*>(cert->x509));
+    cert->x509 = found.release();
+    return kOk;
+}
+
+}  // namespace
+
 extern "C" {
 
 int32_t OTRX_SG_MakeSignature_File(const char* output, const char* input,
@@ -169,40 +241,7 @@ int32_t OTRX_SG_VerifySignature_File(const char* signedFile) {
         ERR_clear_error();
         CmsPtr cms;
         Status status = loadSigned(signedFile, cms);
-        if (status != kOk) {
-            return status;
-        }
-        if (firstSigner(cms.get()) == nullptr) {
-            return kSignatureDataMalformed;
-        }
-        if (attachedContent(cms.get()) == nullptr) {
-            return kContentMissing;
-        }
-        status = checkDigests(cms.get());
-        if (status != kOk) {
-            return status;
-        }
-        X509Ptr signer = signerCertificate(cms.get());
-        if (signer && !maySign(signer.get())) {
-            return kSignerNotForSigning;
-        }
-        // Only the signatures are checked here; the signer's certificate path
-        // is the business of path validation.
-        if (CMS_verify(cms.get(), nullptr, nullptr, nullptr, nullptr,
-                       CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) == 1) {
-            ERR_clear_error();
-            return kOk;
-        }
-        OsslErrors errors = takeErrors();
-        if (errors.has(ERR_LIB_CMS, CMS_R_SIGNER_CERTIFICATE_NOT_FOUND)) {
-            return kSignerCertificateMissing;
-        }
-        if (errors.has(ERR_LIB_CMS, CMS_R_VERIFICATION_FAILURE) ||
-            errors.has(ERR_LIB_CMS, CMS_R_CONTENT_VERIFY_ERROR) ||
-            errors.has(ERR_LIB_CMS, CMS_R_MESSAGEDIGEST_WRONG_LENGTH)) {
-            return kSignatureInvalid;
-        }
-        return kSignatureDataMalformed;
+        return status != kOk ? status : verifyLoaded(cms.get());
     });
 }
 
@@ -212,30 +251,7 @@ int32_t OTRX_SG_GetOriginalMessage_File(uint32_t* signingTime, const char* outpu
         ERR_clear_error();
         CmsPtr cms;
         Status status = loadSigned(signedFile, cms);
-        if (status != kOk) {
-            return status;
-        }
-        const ASN1_OCTET_STRING* content = attachedContent(cms.get());
-        if (content == nullptr) {
-            return kContentMissing;
-        }
-        AtomicOutput out;
-        status = out.open(output);
-        if (status == kOk) {
-            status = writeAll(out, ASN1_STRING_get0_data(content),
-                              static_cast<size_t>(ASN1_STRING_length(content)));
-        }
-        if (status == kOk) {
-            status = out.commit();
-        }
-        CMS_SignerInfo* signer = firstSigner(cms.get());
-        uint32_t when = 0;
-        if (status == kOk && signingTime != nullptr && signer != nullptr &&
-            signingTimeOf(signer, when)) {
-            *signingTime = when;
-        }
-        ERR_clear_error();
-        return status;
+        return status != kOk ? status : writeOriginal(cms.get(), output, signingTime);
     });
 }
 
@@ -247,16 +263,26 @@ int32_t OTRX_SG_GetSignerCertificate_File(OTRX_CERTIFICATE* cert, const char* si
         }
         CmsPtr cms;
         Status status = loadSigned(signedFile, cms);
-        if (status != kOk) {
-            return status;
+        return status != kOk ? status : giveSigner(cms.get(), cert);
+    });
+}
+
+int32_t OTRX_SG_VerifyAndOpen_File(uint32_t* signingTime, const char* output,
+                                   OTRX_CERTIFICATE* signer, const char* signedFile) {
+    return guarded([&]() -> int32_t {
+        ERR_clear_error();
+        if (signer == nullptr) {
+            return kInvalidArgument;
         }
-        X509Ptr found = signerCertificate(cms.get());
-        if (!found) {
-            return kSignerCertificateMissing;
+        CmsPtr cms;
+        Status status = loadSigned(signedFile, cms);
+        if (status == kOk) {
+            status = verifyLoaded(cms.get());
         }
-        X509_free(static_cast<X509*>(cert->x509));
-        cert->x509 = found.release();
-        return kOk;
+        if (status == kOk) {
+            status = writeOriginal(cms.get(), output, signingTime);
+        }
+        return status != kOk ? status : giveSigner(cms.get(), signer);
     });
 }
 

@@ -161,3 +161,21 @@ TEST_F(Trust, ValidationChecksSignaturesTimesAndCaFlags) {
             << c.cert << " own " << c.own << " " << c.conf;
     }
 }
+
+// Certificates read before are remembered by their bytes: a root replaced
+// in its file between two validations in one process is the new root.
+TEST_F(Trust, ACertificateReplacedInItsFileIsReadAnew) {
+    TempDir own;
+    fixtures::makeFolders(own / "roots");
+    fixtures::writeFile(own / "roots/root.der", testsupport::readFile(*dir / "roots/a.der"));
+    fixtures::writeTrustConfig(own / "trust.ini", {"roots/root.der"}, {*dir / "cas/ca.cer"}, true);
+    std::string top;
+    ASSERT_EQ(topOf(*dir / "user.der", own / "trust.ini", &top), 0);
+    EXPECT_EQ(top, "cn=Root A,o=Test,c=kr");
+    ASSERT_EQ(topOf(*dir / "other.der", own / "trust.ini", nullptr), 70100);
+    // Another certificate under the same name: it is the top now.
+    fixtures::writeFile(own / "roots/root.der", testsupport::readFile(*dir / "other.der"));
+    EXPECT_EQ(topOf(*dir / "user.der", own / "trust.ini", nullptr), 70100);
+    EXPECT_EQ(topOf(*dir / "other.der", own / "trust.ini", &top), 0);
+    EXPECT_EQ(top, "cn=Other,o=Test,c=kr");
+}
