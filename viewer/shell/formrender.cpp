@@ -1,15 +1,15 @@
 #include "formrender.h"
 
 #include "msxsl.h"
+#include "privatefiles.h"
 #include "renderlimits.h"
 #include "scripthost.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QtEndian>
 #include <QUrl>
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/uri.h>
 #include <libxml/xmlIO.h>
@@ -181,27 +181,25 @@ void dropWhitespaceNodes(xmlNodePtr root) {
     }
 }
 
-bool writePage(const QString& hostPath, const QString& text) {
-    QSaveFile file(hostPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+int appendBytes(void* page, const char* bytes, int length) {
+    static_cast<QByteArray*>(page)->append(bytes, length);
+    return length;
+}
+
+// The page as the web view reads it: FF FE, then the result serialised
+// straight into UTF-16LE by libxml2's own encoder. Empty when it cannot be
+// serialised.
+QByteArray serialisePage(xmlDocPtr result, xsltStylesheetPtr style) {
+    QByteArray page("\xFF\xFE", 2);
+    xmlCharEncodingHandlerPtr utf16 = xmlFindCharEncodingHandler("UTF-16LE");
+    xmlOutputBufferPtr out =
+        utf16 != nullptr ? xmlOutputBufferCreateIO(appendBytes, nullptr, &page, utf16) : nullptr;
+    if (out == nullptr) {
+        return QByteArray();
     }
-    const qint64 size = text.size() * 2;
-    if (file.write("\xFF\xFE", 2) != 2) {
-        return false;
-    }
-    if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
-        if (file.write(reinterpret_cast<const char*>(text.utf16()), size) != size) {
-            return false;
-        }
-    } else {
-        QByteArray bytes(size, Qt::Uninitialized);
-        qToLittleEndian<char16_t>(text.utf16(), text.size(), bytes.data());
-        if (file.write(bytes) != size) {
-            return false;
-        }
-    }
-    return file.commit();
+    const bool saved = xsltSaveResultTo(out, result, style) >= 0;
+    const bool closed = xmlOutputBufferClose(out) >= 0;
+    return saved && closed ? page : QByteArray();
 }
 
 }  // namespace
@@ -284,20 +282,17 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     if (!result || ctxt->state != XSLT_STATE_OK) {
         return failed(kTransformFailed);
     }
-    // The result is wanted as Unicode text: serialise it as UTF-8.
+    // The stylesheet's own encoding gives way to Unicode: the result is
+    // serialised as UTF-8 would be, and encoded into UTF-16LE as it is.
     xmlFree(style->encoding);
     style->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
-    xmlChar* buffer = nullptr;
-    int length = 0;
-    if (xsltSaveResultToString(&buffer, &length, result.get(), style.get()) != 0 ||
-        buffer == nullptr) {
-        xmlFree(buffer);
+    const QByteArray page = serialisePage(result.get(), style.get());
+    if (page.isEmpty()) {
         return failed(kTransformFailed);
     }
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(buffer), length);
-    xmlFree(buffer);
-    const QString pageHost = prefix.hostPath(pagePath);
-    if (!writePage(pageHost, text)) {
+    // The page lives in the process's own folder for the process's life:
+    // it is swapped in whole, but not synced to disk.
+    if (!platform::writePrivateFile(prefix.hostPath(pagePath), page)) {
         return {false, kPageUnwritable + pagePath};
     }
     return {true, QString()};
