@@ -142,6 +142,9 @@ TEST(Render, FailuresNameWhatFailedAndWriteNoPage) {
           "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
           "<xsl:template match=\"/\"><xsl:message terminate=\"yes\">stop</xsl:message>"
           "</xsl:template></xsl:stylesheet>");
+    w.put("nothing.xsl",
+          "<xsl:stylesheet version=\"1.0\" xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\">"
+          "<xsl:template match=\"/\"/></xsl:stylesheet>");
     struct {
         std::string xml, xsl;
         QString startsWith;
@@ -151,6 +154,7 @@ TEST(Render, FailuresNameWhatFailedAndWriteNoPage) {
         {"form.xml", "bad.xsl", "서식 양식(XSL) 파일을 읽을 수 없습니다: bad.xsl"},
         {"bad.xml", "form.xsl", "서식 데이터(XML) 파일을 읽을 수 없습니다: bad.xml"},
         {"form.xml", "loop.xsl", "서식을 화면으로 변환하지 못했습니다."},
+        {"form.xml", "nothing.xsl", "서식을 화면으로 변환하지 못했습니다."},
     };
     for (const auto& c : cases) {
         shell::RenderResult r = w.render(c.xml, c.xsl);

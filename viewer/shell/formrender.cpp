@@ -282,6 +282,12 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     if (!result || ctxt->state != XSLT_STATE_OK) {
         return failed(kTransformFailed);
     }
+    // A transformation that yields nothing (or only a document type) has
+    // no page to show.
+    const xmlNodePtr first = result->children;
+    if (first == nullptr || (first->type == XML_DTD_NODE && first->next == nullptr)) {
+        return failed(kTransformFailed);
+    }
     // The stylesheet's own encoding gives way to Unicode: the result is
     // serialised as UTF-8 would be, and encoded into UTF-16LE as it is.
     xmlFree(style->encoding);
