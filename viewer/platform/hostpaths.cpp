@@ -58,7 +58,8 @@ bool makeLink(const QString& target, const QString& link) {
     if (QFileInfo(link).isSymLink() || QFileInfo::exists(link)) {
         return true;
     }
-    return QFile::link(target, link);
+    // Another process starting on the same fresh prefix may make it first.
+    return QFile::link(target, link) || QFileInfo(link).isSymLink();
 }
 
 }  // namespace
