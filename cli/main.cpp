@@ -1,14 +1,14 @@
 // paperlens-cli: the viewer's pipeline without a window.
 //
 //   paperlens-cli open FILE [--out PAGE.html] [--pdf PAGE.pdf]
+//   paperlens-cli open FILE... --out-dir DIR [--pdf-dir DIR] [--jobs N]
 //
 // Exit status: 0 when the page was written, 1 when the document cannot be
 // shown (the reason goes to standard error), 2 for a usage error.
 #include "commands.h"
-#include "givencertificate.h"
-#include "openpipeline.h"
+#include "openarguments.h"
+#include "opendocument.h"
 #include "paperlensversion.h"
-#include "runworkspace.h"
 #include "secrets.h"
 #include "terminalprompt.h"
 #include "termination.h"
@@ -18,7 +18,6 @@
 #include <dlfcn.h>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <optional>
@@ -28,6 +27,7 @@ namespace {
 const char kUsage[] =
     "usage: paperlens-cli open FILE [--cert PATH (--password-stdin | --password-file F)]\n"
     "                          [--zip-password-file F] [--out PAGE.html] [--pdf PAGE.pdf]\n"
+    "       paperlens-cli open FILE... --out-dir DIR [--pdf-dir DIR] [--jobs N] [...]\n"
     "       paperlens-cli verify FILE.kvx --cert PATH (--password-stdin | --password-file F)\n"
     "                            [--json]\n"
     "       paperlens-cli certs [--location hdd|floppy|cd|smartcard]\n"
@@ -42,6 +42,12 @@ const char kUsage[] =
     "transforms its XML with its XSL and writes the page, exactly as the\n"
     "viewer writes it (FF FE, then UTF-16LE), to PAGE.html; --pdf prints\n"
     "the rendered page to PAGE.pdf through the web engine, offscreen.\n"
+    "With --out-dir, every FILE is opened so, each in a workspace of its own,\n"
+    "on N worker processes (default: one per core); its page goes to\n"
+    "DIR/<name>.html (and, with --pdf-dir, DIR/<name>.pdf, printed by one web\n"
+    "engine for the run). One --cert and password serve every issued\n"
+    "document; each file that fails gets one line on standard error, starting\n"
+    "with its name.\n"
     "verify unseals an issued document without rendering it and prints who\n"
     "signed it, when and under which chain (--json: one JSON object); exit\n"
     "status 0 when it is genuine, 1 when it is not.\n"
@@ -53,8 +59,8 @@ const char kUsage[] =
     "Without a terminal (or with --password-stdin) nothing is asked: a member\n"
     "that is in the archive twice keeps its first copy, and the password of an\n"
     "encrypted archive is the first line of the --zip-password-file F.\n"
-    "Messages go to standard error. Exit status: 0 page written, 1 the\n"
-    "document cannot be shown, 2 usage error.\n"
+    "Messages go to standard error. Exit status: 0 page written (every page,\n"
+    "with --out-dir), 1 a document cannot be shown, 2 usage error.\n"
     "The workspace is $PAPERLENS_PREFIX (default ~/.local/share/paperlens).\n"
     "--version prints the version.\n";
 
@@ -73,31 +79,10 @@ int usageError(const QString& what) {
 
 namespace {
 
-struct GivenFile : platform::FileChooser {
-    QString file;
-    QString chooseFile(const QString&, const QString&) override { return file; }
-};
-
-struct PageSink : shell::WebView {
-    QString shown;
-    void navigate(const QString& hostPath) override { shown = hostPath; }
-};
-
-bool copyPage(const QString& from, const QString& to) {
-    QFile in(from);
-    QSaveFile out(to);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    const QByteArray bytes = in.readAll();
-    return out.write(bytes) == bytes.size() && out.commit();
-}
-
 // Printing needs the web engine, which is large to load: it lives in a
-// module of its own that only --pdf loads.
-using PrintPdf = int (*)(const char* page, const char* pdf);
-using GuiMain = int (*)(int argc, char** argv, int (*body)(int, char**));
+// module of its own that only --pdf and --pdf-dir load.
 PrintPdf printPdfFunction = nullptr;
+PrintPdfs printPdfsFunction = nullptr;
 
 bool printPdf(const QString& page, const QString& pdf) {
     return printPdfFunction != nullptr &&
@@ -105,99 +90,42 @@ bool printPdf(const QString& page, const QString& pdf) {
 }
 
 int open(const QStringList& args) {
-    QString file;
-    QString out;
-    QString pdf;
-    QString cert;
-    QString passwordFile;
-    QString zipPasswordFile;
-    bool passwordStdin = false;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--out") && i + 1 < args.size()) {
-            out = args[++i];
-        } else if (args[i] == QLatin1String("--pdf") && i + 1 < args.size()) {
-            pdf = args[++i];
-        } else if (args[i] == QLatin1String("--cert") && i + 1 < args.size()) {
-            cert = QFileInfo(args[++i]).absoluteFilePath();
-        } else if (args[i] == QLatin1String("--password-file") && i + 1 < args.size()) {
-            passwordFile = args[++i];
-        } else if (args[i] == QLatin1String("--zip-password-file") && i + 1 < args.size()) {
-            zipPasswordFile = args[++i];
-        } else if (args[i] == QLatin1String("--password-stdin")) {
-            passwordStdin = true;
-        } else if (file.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
-            file = args[i];
-        } else {
-            return usageError(QStringLiteral("open: unexpected argument '%1'").arg(args[i]));
-        }
+    OpenArguments given;
+    if (const auto status = parseOpenArguments(args, given)) {
+        return *status;
     }
-    if (file.isEmpty()) {
-        return usageError(QStringLiteral("open: missing FILE"));
+    if (given.files.size() != 1) {
+        return usageError(QStringLiteral("open: give --out-dir DIR to open more than one FILE"));
     }
-    if (passwordStdin && !passwordFile.isEmpty()) {
-        return usageError(QStringLiteral("open: give --password-stdin or --password-file, not both"));
-    }
-    QString password;
-    if (passwordStdin || !passwordFile.isEmpty()) {
-        const auto read = readSecretLine(passwordFile);
-        if (!read) {
-            std::fprintf(stderr, "paperlens-cli: cannot read the password from %s\n",
-                         passwordStdin ? "standard input" : passwordFile.toUtf8().constData());
-            return 1;
-        }
-        password = *read;
-    }
-    TerminalPrompt prompt(passwordStdin);
-    if (!zipPasswordFile.isEmpty()) {
-        auto zipPassword = readSecretLine(zipPasswordFile);
-        if (!zipPassword) {
-            std::fprintf(stderr, "paperlens-cli: cannot read the zip password from %s\n",
-                         zipPasswordFile.toUtf8().constData());
-            return 1;
-        }
-        prompt.setGivenInput(*zipPassword);
-        platform::wipe(*zipPassword);
-    }
-    RunWorkspace run;
-    if (!run.ok()) {
+    OpenSettings settings;
+    if (!readOpenSecrets(given, settings)) {
         return 1;
     }
-    platform::Prefix& prefix = run.prefix();
-    shell::AppState state;
-    GivenFile chooser;
-    chooser.file = QFileInfo(file).absoluteFilePath();
-    PageSink view;
+    TerminalPrompt prompt(given.passwordStdin);
+    if (settings.zipPassword) {
+        prompt.setGivenInput(*settings.zipPassword);
+    }
     platform::SealkitBinding sealkit(prompt);
-    GivenCertificate dialog(prefix, prompt, sealkit, cert, password);
-    platform::wipe(password);
-    modUnzip32 unzip(prompt, prefix);
-    shell::OpenPipeline pipeline({state, prefix, prompt, chooser, view, dialog, unzip, QString()});
-    pipeline.mnuFileOpen();
-    if (prompt.unanswered()) {
-        std::fputs("paperlens-cli: the archive is encrypted; give its password with "
-                   "--zip-password-file F\n",
-                   stderr);
-        return 1;
-    }
-    const QString page = prefix.hostPath(pipeline.pagePath());
-    bool shown = !view.shown.isEmpty() && view.shown == page && QFileInfo::exists(page);
-    if (shown && !pdf.isEmpty() && !printPdf(page, QFileInfo(pdf).absoluteFilePath())) {
-        std::fprintf(stderr, "paperlens-cli: cannot print %s\n", pdf.toUtf8().constData());
-        shown = false;
-    }
-    // The page moves out of the workspace where it can, else it is copied.
-    if (shown && !out.isEmpty() &&
-        ::rename(QFile::encodeName(page).constData(), QFile::encodeName(out).constData()) != 0 &&
-        !copyPage(page, out)) {
-        std::fprintf(stderr, "paperlens-cli: cannot write %s\n", out.toUtf8().constData());
-        shown = false;
+    const auto print = [&given](const QString& page, QString& failure) {
+        if (given.pdf.isEmpty() || printPdf(page, QFileInfo(given.pdf).absoluteFilePath())) {
+            return true;
+        }
+        failure = QStringLiteral("cannot print %1").arg(given.pdf);
+        return false;
+    };
+    QString failure;
+    const bool shown =
+        openDocument(given.files[0], settings, prompt, sealkit, given.out, print, failure);
+    wipeOpenSecrets(settings);
+    if (!failure.isEmpty()) {
+        std::fprintf(stderr, "paperlens-cli: %s\n", failure.toUtf8().constData());
     }
     return shown ? 0 : 1;
 }
 
-bool wantsPdf(int argc, char** argv) {
+bool hasArgument(int argc, char** argv, const char* wanted) {
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--pdf") {
+        if (std::string(argv[i]) == wanted) {
             return true;
         }
     }
@@ -234,6 +162,8 @@ int run(int, char**) {
     return usageError(QStringLiteral("unknown command '%1'").arg(args[0]));
 }
 
+}  // namespace
+
 // Binds the printing module: beside the program in the build tree, found
 // through the program's RUNPATH when installed; null when it is missing.
 GuiMain loadPdfModule(const char* argv0) {
@@ -247,15 +177,20 @@ GuiMain loadPdfModule(const char* argv0) {
         return nullptr;
     }
     printPdfFunction = reinterpret_cast<PrintPdf>(::dlsym(module, "paperlensPrintPdf"));
+    printPdfsFunction = reinterpret_cast<PrintPdfs>(::dlsym(module, "paperlensPrintPdfs"));
     auto guiMain = reinterpret_cast<GuiMain>(::dlsym(module, "paperlensGuiMain"));
-    return printPdfFunction != nullptr ? guiMain : nullptr;
+    return printPdfFunction != nullptr && printPdfsFunction != nullptr ? guiMain : nullptr;
 }
 
-}  // namespace
+PrintPdf pdfPrinter() { return printPdfFunction; }
+PrintPdfs pdfBatchPrinter() { return printPdfsFunction; }
 
 int main(int argc, char** argv) {
     platform::hardenProcess();
-    if (wantsPdf(argc, argv)) {
+    if (argc > 1 && std::string(argv[1]) == "open" && hasArgument(argc, argv, "--out-dir")) {
+        return openMany(argc, argv);
+    }
+    if (hasArgument(argc, argv, "--pdf")) {
         GuiMain guiMain = loadPdfModule(argv[0]);
         if (guiMain == nullptr) {
             return 1;

@@ -1,6 +1,7 @@
 // The printing module of paperlens-cli: a GUI application on the offscreen
 // platform, and printing a page to PDF through the web engine.
 #include <QEventLoop>
+#include <QVariant>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -9,6 +10,9 @@
 #include <QWebEnginePage>
 
 #include <unistd.h>
+
+#include <algorithm>
+#include <functional>
 
 extern "C" {
 
@@ -22,10 +26,22 @@ __attribute__((visibility("default"))) int paperlensGuiMain(int argc, char** arg
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+    // Standard error carries the program's own lines (one per failed file
+    // in a batch): the engine's start-up talk is dropped.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--log-level=3");
+    }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QGuiApplication app(argc, argv);
     return body(argc, argv);
 }
+
+// Loads each page offscreen and prints it as a vector PDF, up to
+// `parallel` pages at a time; results[i] is 0 where pdfs[i] was written.
+__attribute__((visibility("default"))) int paperlensPrintPdfs(const char* const* pages,
+                                                              const char* const* pdfs, int count,
+                                                              int parallel, int* results);
 
 // Loads the page offscreen and prints it as a vector PDF; 0 on success.
 __attribute__((visibility("default"))) int paperlensPrintPdf(const char* page, const char* pdf) {
@@ -52,5 +68,64 @@ __attribute__((visibility("default"))) int paperlensPrintPdf(const char* page, c
     view.load(QUrl::fromLocalFile(QString::fromUtf8(page)));
     loop.exec();
     return loaded && printed ? 0 : 1;
+}
+
+int paperlensPrintPdfs(const char* const* pages, const char* const* pdfs, int count, int parallel,
+                       int* results) {
+    QEventLoop loop;
+    int next = 0;
+    int running = 0;
+    int failed = 0;
+    const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                             QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    // Each page slot takes the next page when it is done with one; a page
+    // that does not load or print within a minute fails alone.
+    std::function<void()> startNext = [&]() {
+        if (next >= count) {
+            if (running == 0) {
+                loop.quit();
+            }
+            return;
+        }
+        const int index = next++;
+        ++running;
+        results[index] = 1;
+        auto* view = new QWebEnginePage();
+        auto* deadline = new QTimer(view);
+        deadline->setSingleShot(true);
+        const auto finish = [&, view, index](bool ok) {
+            if (view->property("finished").toBool()) {
+                return;
+            }
+            view->setProperty("finished", true);
+            results[index] = ok ? 0 : 1;
+            failed += ok ? 0 : 1;
+            --running;
+            view->deleteLater();
+            startNext();
+        };
+        QObject::connect(deadline, &QTimer::timeout, view, [finish] { finish(false); });
+        QObject::connect(view, &QWebEnginePage::loadFinished, view,
+                         [view, finish, layout, target = QString::fromUtf8(pdfs[index])](bool ok) {
+                             if (!ok) {
+                                 finish(false);
+                                 return;
+                             }
+                             view->printToPdf(target, layout);
+                         });
+        QObject::connect(view, &QWebEnginePage::pdfPrintingFinished, view,
+                         [finish](const QString&, bool ok) { finish(ok); });
+        deadline->start(60000);
+        view->load(QUrl::fromLocalFile(QString::fromUtf8(pages[index])));
+    };
+    for (int i = 0; i < std::max(1, parallel) && i < count; ++i) {
+        startNext();
+    }
+    if (count > 0) {
+        loop.exec();
+    }
+    // The last pages were let go inside the loop.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return failed;
 }
 }

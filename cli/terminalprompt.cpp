@@ -46,8 +46,20 @@ TerminalPrompt::~TerminalPrompt() {
 
 void TerminalPrompt::setGivenInput(const QString& text) { given_ = text; }
 
+void TerminalPrompt::collectMessages(QStringList* messages) {
+    collected_ = messages;
+    unanswered_ = false;
+    if (messages != nullptr) {
+        interactive_ = false;
+    }
+}
+
 platform::Answer TerminalPrompt::message(const QString& text, const QString&, platform::Icon,
                                          platform::Buttons buttons) {
+    if (collected_ != nullptr) {
+        collected_->append(text);
+        return buttons == platform::Buttons::Ok ? platform::Answer::Ok : platform::Answer::No;
+    }
     // Texts break their lines with CR LF or CR, the terminal with LF.
     QString lines = text;
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');

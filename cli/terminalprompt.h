@@ -7,6 +7,8 @@
 
 #include "prompt.h"
 
+#include <QStringList>
+
 #include <optional>
 
 class TerminalPrompt : public platform::Prompt {
@@ -25,11 +27,15 @@ public:
     void setGivenInput(const QString& text);
     // An input box was shown that could not be answered.
     bool unanswered() const { return unanswered_; }
+    // From now on messages are kept in `messages` (null: printed again),
+    // and nothing is asked; clears what is unanswered.
+    void collectMessages(QStringList* messages);
 
 private:
     bool interactive_;
     std::optional<QString> given_;
     bool unanswered_ = false;
+    QStringList* collected_ = nullptr;
 };
 
 // The first line of a file, or of standard input when `file` is empty,

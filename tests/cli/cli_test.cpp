@@ -84,7 +84,11 @@ TEST(Cli, StatusesAndMessages) {
         // A usage error names what is wrong in one line, and where to read.
         {{}, 2, "paperlens-cli: missing a command\nTry 'paperlens-cli --help'"},
         {{"open"}, 2, "paperlens-cli: open: missing FILE\nTry 'paperlens-cli --help'"},
-        {{"open", "a", "b"}, 2, "paperlens-cli: open: unexpected argument 'b'\n"},
+        {{"open", "a", "--frob"}, 2, "paperlens-cli: open: unexpected argument '--frob'\n"},
+        {{"open", "a", "b"}, 2, "open: give --out-dir DIR to open more than one FILE\n"},
+        {{"open", "a", "--pdf-dir", "p"}, 2, "open: --pdf-dir and --jobs go with --out-dir\n"},
+        {{"open", "a", "--out-dir", "d", "--out", "x"}, 2, "open: --out and --pdf go with one FILE"},
+        {{"open", "a", "--out-dir", "d", "--jobs", "0"}, 2, "open: --jobs takes a number"},
         {{"frobnicate"}, 2, "paperlens-cli: unknown command 'frobnicate'\n"},
         {{"verify", cli.dir / "b.kvx"}, 2, "paperlens-cli: verify: missing --cert PATH\n"},
         {{"certs", "--location", "tape"}, 2, "certs: unknown location 'tape'"},
@@ -291,5 +295,139 @@ TEST(Cli, OpensIssuedDocumentsWithTheGivenCertificate) {
             EXPECT_NE(output.find(c.says), std::string::npos) << output;
             EXPECT_FALSE(testsupport::exists(s.dir / "page.html"));
         }
+    }
+}
+
+namespace {
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        result.push_back(text.substr(start, end - start));
+    }
+    if (start < text.size()) {
+        result.push_back(text.substr(start));
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST(Cli, OpensManyDocumentsInOneRunAsSingleOpensDo) {
+    SealWorld s;
+    const std::string receipt = s.form("receipt.rcp");
+    const std::string hong = s.dir / "hong.kvx";
+    const std::string kim = s.dir / "kim.kvx";
+    const std::string broken = s.dir / "broken.rcp";
+    ASSERT_EQ(s.seal(hong, s.w + "/users/hong/SignCert.der"), 0);
+    ASSERT_EQ(s.seal(kim, s.w + "/users/kim/SignCert.der"), 0);
+    testsupport::writeFile(broken, "PK\x03\x04 but nothing else");
+    const std::vector<std::string> certificate{"--cert", s.w + "/users/hong", "--password-stdin"};
+    struct Case {
+        std::string file;
+        std::string page;  // DIR/<name>.html, or empty where it must fail
+        std::string says;
+    } cases[] = {
+        {receipt, "receipt.html", ""},
+        {hong, "hong.html", ""},
+        {broken, "", "압축 파일이 아니거나 열 수 없습니다"},
+        {kim, "", "복호화에러 [70806] 공개키 복호화 실패..!!!"},
+    };
+    // Options after the files and before them, as xargs and people write
+    // them.
+    std::vector<std::string> args{"--out-dir", s.dir / "pages", "--jobs", "2"};
+    for (const Case& c : cases) {
+        args.push_back(c.file);
+    }
+    args.insert(args.end(), certificate.begin(), certificate.end());
+    std::string output;
+    EXPECT_EQ(s.open(args, "1234qwer!\n", &output), 1) << output;
+    const std::vector<std::string> said = lines(output);
+    EXPECT_EQ(said.size(), 2u) << output;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        if (!c.page.empty()) {
+            // The page single `open` writes, byte for byte.
+            std::vector<std::string> single{c.file, "--out", s.dir / "single.html"};
+            single.insert(single.end(), certificate.begin(), certificate.end());
+            ASSERT_EQ(s.open(single, "1234qwer!\n", nullptr), 0);
+            EXPECT_EQ(testsupport::readFile(s.dir / "pages/" + c.page),
+                      testsupport::readFile(s.dir / "single.html"));
+            continue;
+        }
+        const std::string stem = c.file.substr(c.file.rfind('/') + 1, c.file.rfind('.') - c.file.rfind('/') - 1);
+        EXPECT_FALSE(testsupport::exists(s.dir / "pages/" + stem + ".html"));
+        bool found = false;
+        for (const std::string& line : said) {
+            found = found || (line.rfind(c.file + ": ", 0) == 0 &&
+                              line.find(c.says) != std::string::npos);
+        }
+        EXPECT_TRUE(found) << output;
+    }
+    // Every document's workspace went with it.
+    std::string left;
+    testsupport::run({"sh", "-c", "ls -A \"$0\" | grep -v -e '^npkiconf.ini$' -e '^otrxconf.ini$' "
+                                  "-e '^pki$' -e '^.lock$'",
+                      s.dir / "prefix/workspace"},
+                     {}, &left);
+    EXPECT_EQ(left, "");
+}
+
+TEST(Cli, ABatchOfOneBehavesLikeOpen) {
+    SealWorld s;
+    const std::string receipt = s.form("receipt.rcp");
+    testsupport::writeFile(s.dir / "broken.rcp", "not a zip");
+    struct Case {
+        std::string file;
+        int status;
+        std::string says;
+    } cases[] = {
+        {receipt, 0, ""},
+        {s.dir / "broken.rcp", 1, "압축 파일이 아니거나 열 수 없습니다"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::string single;
+        std::string batch;
+        EXPECT_EQ(s.open({c.file, "--out", s.dir / "single.html"}, "", &single), c.status);
+        EXPECT_EQ(s.open({c.file, "--out-dir", s.dir / "pages"}, "", &batch), c.status);
+        if (c.status == 0) {
+            EXPECT_EQ(batch, "");
+            EXPECT_EQ(testsupport::readFile(s.dir / "pages/receipt.html"),
+                      testsupport::readFile(s.dir / "single.html"));
+        } else {
+            EXPECT_NE(single.find(c.says), std::string::npos) << single;
+            EXPECT_EQ(lines(batch).size(), 1u) << batch;
+            EXPECT_EQ(batch.rfind(c.file + ": ", 0), 0u) << batch;
+            EXPECT_NE(batch.find(c.says), std::string::npos) << batch;
+        }
+    }
+}
+
+TEST(Cli, ABatchRefusesToWriteOnePageOverAnother) {
+    SealWorld s;
+    const std::string first = s.form("same.rcp");
+    ASSERT_EQ(testsupport::run({"mkdir", "-p", s.dir / "other"}), 0);
+    ASSERT_EQ(testsupport::run({"cp", first, s.dir / "other/same.kvx"}), 0);
+    std::string output;
+    EXPECT_EQ(s.open({first, s.dir / "other/same.kvx", "--out-dir", s.dir / "pages"}, "", &output), 1);
+    EXPECT_TRUE(testsupport::exists(s.dir / "pages/same.html"));
+    EXPECT_EQ(output.rfind(s.dir / "other/same.kvx: ", 0), 0u) << output;
+}
+
+TEST(Cli, ABatchPrintsEveryPageWithOneEngine) {
+    SealWorld s;
+    TempDir runtime;
+    ::setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    const std::string a = s.form("a.rcp");
+    const std::string b = s.form("b.rcp");
+    std::string output;
+    ASSERT_EQ(s.open({a, b, "--out-dir", s.dir / "pages", "--pdf-dir", s.dir / "pdf"}, "", &output),
+              0)
+        << output;
+    EXPECT_EQ(output, "");
+    for (const char* pdf : {"a.pdf", "b.pdf"}) {
+        EXPECT_EQ(testsupport::readFile(s.dir / "pdf/" + pdf).substr(0, 5), "%PDF-") << pdf;
     }
 }

@@ -17,6 +17,7 @@ namespace {
 int signalPipe[2] = {-1, -1};
 std::mutex handlerMutex;
 std::function<void(int)> terminationHandler;
+bool forwarding = false;  // the thread runs and the signals go to it
 
 extern "C" void forwardSignal(int signal) {
     const int saved = errno;
@@ -49,24 +50,38 @@ void waitForSignals() {
 }  // namespace
 
 void onTerminationSignal(std::function<void(int)> handler) {
-    {
-        const std::lock_guard<std::mutex> lock(handlerMutex);
-        terminationHandler = std::move(handler);
+    const std::lock_guard<std::mutex> lock(handlerMutex);
+    terminationHandler = std::move(handler);
+    if (forwarding) {
+        return;
     }
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (::pipe2(signalPipe, O_CLOEXEC) != 0) {
-            return;
-        }
-        std::thread(waitForSignals).detach();
-        struct sigaction action {};
-        action.sa_handler = forwardSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-            ::sigaction(signal, &action, nullptr);
-        }
-    });
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0) {
+        return;
+    }
+    forwarding = true;
+    std::thread(waitForSignals).detach();
+    struct sigaction action {};
+    action.sa_handler = forwardSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+void forgetTerminationSignal() {
+    // Only the thread that called fork() lives on in the child: the
+    // forwarding thread and its pipe are the parent's.
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        ::signal(signal, SIG_DFL);
+    }
+    if (forwarding) {
+        ::close(signalPipe[0]);
+        ::close(signalPipe[1]);
+        signalPipe[0] = signalPipe[1] = -1;
+    }
+    forwarding = false;
+    terminationHandler = nullptr;
 }
 
 void hardenProcess() {

@@ -13,6 +13,10 @@ namespace platform {
 // later call replaces the handler.
 void onTerminationSignal(std::function<void(int signal)> handler);
 
+// In a child process just forked: the signals take their default action
+// again, and the next onTerminationSignal starts the child's own thread.
+void forgetTerminationSignal();
+
 // Core dumps off and no ptrace attach from other processes of the user, as
 // password managers do: a password or a decrypted page must not reach a
 // core file or a debugger that was not started on purpose. Builds with
