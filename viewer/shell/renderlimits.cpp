@@ -124,6 +124,13 @@ RenderLimits::~RenderLimits() {
     }
 }
 
+// The time limit; $PAPERLENS_RENDER_SECONDS may only shorten it.
+int renderSeconds() {
+    bool ok = false;
+    const int wanted = qEnvironmentVariableIntValue("PAPERLENS_RENDER_SECONDS", &ok);
+    return ok && wanted >= 1 && wanted < kRenderSeconds ? wanted : kRenderSeconds;
+}
+
 void RenderLimits::watch(xsltTransformContextPtr ctxt, std::function<void()> alsoStop) {
     ctxt_ = ctxt;
     alsoStop_ = std::move(alsoStop);
@@ -133,20 +140,15 @@ void RenderLimits::watch(xsltTransformContextPtr ctxt, std::function<void()> als
         ctxt->xpathCtxt->opLimit = kXPathOperations;
         ctxt->xpathCtxt->opCount = 0;
     }
-    watchdog_ = std::thread([this] { stopAfterTimeout(); });
+    // The watchdog allocates nothing: a thread that does gets a heap arena
+    // of its own, which costs more to set up than a small rendering.
+    const auto limit = std::chrono::seconds(renderSeconds());
+    watchdog_ = std::thread([this, limit] { stopAfterTimeout(limit); });
 }
 
-// The time limit; $PAPERLENS_RENDER_SECONDS may only shorten it.
-int renderSeconds() {
-    bool ok = false;
-    const int wanted = qEnvironmentVariableIntValue("PAPERLENS_RENDER_SECONDS", &ok);
-    return ok && wanted >= 1 && wanted < kRenderSeconds ? wanted : kRenderSeconds;
-}
-
-void RenderLimits::stopAfterTimeout() {
+void RenderLimits::stopAfterTimeout(std::chrono::seconds limit) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (!done_.wait_for(lock, std::chrono::seconds(renderSeconds()),
-                        [this] { return finished_; })) {
+    if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
         timedOut_ = true;
         // The transformation looks at its state between instructions and
         // stops there.

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <chrono>
 #include <thread>
 
 namespace shell {
@@ -51,7 +52,7 @@ public:
     const QByteArray& errors() const { return errors_; }
 
 private:
-    void stopAfterTimeout();
+    void stopAfterTimeout(std::chrono::seconds limit);
 
     QByteArray errors_;
     xsltTransformContextPtr ctxt_ = nullptr;
