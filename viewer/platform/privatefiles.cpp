@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <dirent.h>
+#include <sys/syscall.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +15,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace platform {
 
@@ -56,27 +60,75 @@ bool writePrivateFile(const QString& hostFile, const QByteArray& bytes) {
     return true;
 }
 
-bool removeTree(const QString& hostFolder) {
+namespace {
+
+// Empties the folder open as `folder` (which it closes): the files of the
+// level in the order Windows lists them, then its subfolders. Entries are
+// reached through the folder's descriptor and links are removed, never
+// followed, so nothing outside the tree can be touched.
+bool emptyFolder(int folder) {
     // Every entry, whatever its name: a name holding "\\" is not one a
-    // path text can reach, but it goes with the folder all the same.
-    QStringList names = QDir(hostFolder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-    std::stable_sort(names.begin(), names.end(), windowsNameLess);
-    QStringList subfolders;
-    bool ok = true;
-    for (const QString& name : names) {
-        const QString entry = hostFolder + u'/' + name;
-        const QFileInfo info(entry);
-        if (info.isDir() && !info.isSymLink()) {
-            subfolders.append(entry);
-        } else {
-            ok = QFile::remove(entry) && ok;
+    // path text can reach, but it goes with the folder all the same. The
+    // entries are read straight from the kernel: a DIR stream allocates a
+    // 32 KB buffer, more than a working folder ever holds.
+    std::vector<QByteArray> raw;
+    alignas(8) char buffer[4096];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, folder, buffer, sizeof buffer);
+        if (n < 0) {
+            ::close(folder);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        for (long at = 0; at < n;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..") {
+                raw.push_back(name);
+            }
+            at += entry->d_reclen;
         }
     }
-    for (const QString& folder : subfolders) {
-        ok = removeTree(folder) && ok;
+    std::vector<std::pair<QString, QByteArray>> names;
+    names.reserve(raw.size());
+    for (const QByteArray& name : raw) {
+        names.emplace_back(QFile::decodeName(name), name);
     }
-    return QDir().rmdir(hostFolder) && ok;
+    std::stable_sort(names.begin(), names.end(),
+                     [](const auto& a, const auto& b) { return windowsNameLess(a.first, b.first); });
+    const int fd = folder;
+    std::vector<QByteArray> subfolders;
+    bool ok = true;
+    for (const auto& [shown, name] : names) {
+        struct stat info {};
+        if (::fstatat(fd, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISDIR(info.st_mode)) {
+            subfolders.push_back(name);
+        } else {
+            ok = ::unlinkat(fd, name.constData(), 0) == 0 && ok;
+        }
+    }
+    for (const QByteArray& name : subfolders) {
+        const int sub = ::openat(fd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ok = sub >= 0 && emptyFolder(sub) && ok;
+        ok = ::unlinkat(fd, name.constData(), AT_REMOVEDIR) == 0 && ok;
+    }
+    ::close(folder);
+    return ok;
+}
+
+}  // namespace
+
+bool removeTree(const QString& hostFolder) {
+    const QByteArray path = QFile::encodeName(hostFolder);
+    const int folder = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        return false;
+    }
+    const bool emptied = emptyFolder(folder);
+    return ::rmdir(path.constData()) == 0 && emptied;
 }
 
 }  // namespace platform
