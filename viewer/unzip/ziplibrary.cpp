@@ -105,15 +105,19 @@ QString entryIgnoringCase(const QString& folder, const QString& name) {
     if (QFileInfo::exists(folder + u'/' + name)) {
         return name;
     }
+    // Of several entries that differ only in case, the one a Windows
+    // listing gives first (the smallest by code unit) is taken. The listing
+    // is read unsorted: sorting it costs a locale-aware comparison a name.
     const QString wanted = name.toUpper();
-    const QStringList entries = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
-                                                       QDir::System | QDir::NoDotAndDotDot);
+    const QStringList entries = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QString found;
     for (const QString& entry : entries) {
-        if (entry.toUpper() == wanted) {
-            return entry;
+        if (entry.toUpper() == wanted && (found.isNull() || entry < found)) {
+            found = entry;
         }
     }
-    return name;
+    return found.isNull() ? name : found;
 }
 
 bool isLink(zip_t* za, zip_uint64_t index) {
