@@ -19,6 +19,7 @@
 #include <libxslt/xsltInternals.h>
 #include <libxslt/xsltutils.h>
 
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -181,6 +182,19 @@ void dropWhitespaceNodes(xmlNodePtr root) {
     }
 }
 
+// A file parsed from memory, its path kept as the document's URL (for
+// includes, entities and document()): xmlReadFile reads through zlib's
+// layer, looking for a compressed file, which costs more than the reading.
+xmlDocPtr readDocument(const QString& hostPath, int options) {
+    QFile file(hostPath);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > std::numeric_limits<int>::max()) {
+        return nullptr;
+    }
+    const QByteArray bytes = file.readAll();
+    return xmlReadMemory(bytes.constData(), static_cast<int>(bytes.size()),
+                         QFile::encodeName(hostPath).constData(), nullptr, options);
+}
+
 int appendBytes(void* page, const char* bytes, int length) {
     static_cast<QByteArray*>(page)->append(bytes, length);
     return length;
@@ -238,7 +252,7 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
         return {false, reason.isEmpty() ? message : reason};
     };
 
-    DocPtr styleDoc(xmlReadFile(QFile::encodeName(xslPath).constData(), nullptr, kParseOptions));
+    DocPtr styleDoc(readDocument(xslPath, kParseOptions));
     QString scriptError;
     const std::unique_ptr<ScriptHost> scripts =
         styleDoc ? loadScripts(styleDoc.get(), scriptError) : nullptr;
@@ -252,8 +266,7 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     styleDoc.release();  // owned by the stylesheet now
     // The parser drops most whitespace-only text itself, never making the
     // nodes; what its rules keep (the only text of an element) goes after.
-    DocPtr doc(xmlReadFile(QFile::encodeName(xmlPath).constData(), nullptr,
-                           kParseOptions | XML_PARSE_NOBLANKS));
+    DocPtr doc(readDocument(xmlPath, kParseOptions | XML_PARSE_NOBLANKS));
     if (!doc) {
         return failed(kBadXml + state.XmlFileName);
     }
