@@ -1,6 +1,7 @@
 // Each process's own workspace, path texts that try to leave their drive,
 // and the wiping of password copies.
 #include "hostpaths.h"
+#include "privatefiles.h"
 #include "registry.h"
 #include "secrets.h"
 #include "termination.h"
@@ -197,4 +198,25 @@ TEST(Hardening, NoCoreDumpsAndNoAttach) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 #endif
+}
+
+// A tree goes whole, hidden entries and odd names included; links in it
+// are removed, never followed, and a link given as the tree is refused.
+TEST(RemoveTree, RemovesEverythingAndFollowsNoLink) {
+    TempDir dir;
+    const std::string keep = dir / "keep";
+    const std::string tree = dir / "tree";
+    ASSERT_EQ(testsupport::run({"mkdir", "-p", keep, tree + "/data/sub", tree + "/empty"}), 0);
+    for (const std::string& file : {keep + "/precious", tree + "/.lock", tree + "/temp.html",
+                                    tree + "/data/a\\b.xml", tree + "/data/sub/x.xsl"}) {
+        testsupport::writeFile(file, "x");
+    }
+    ASSERT_EQ(::symlink(keep.c_str(), (tree + "/data/link").c_str()), 0);
+    ASSERT_EQ(::symlink(keep.c_str(), (dir / "alias").c_str()), 0);
+
+    EXPECT_FALSE(platform::removeTree(QString::fromStdString(dir / "alias")));
+    EXPECT_TRUE(platform::removeTree(QString::fromStdString(tree)));
+    EXPECT_FALSE(testsupport::exists(tree));
+    EXPECT_TRUE(testsupport::exists(keep + "/precious"));
+    EXPECT_FALSE(platform::removeTree(QString::fromStdString(tree)));
 }
