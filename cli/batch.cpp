@@ -10,6 +10,7 @@
 #include "privatefiles.h"
 #include "secrets.h"
 #include "termination.h"
+#include "workspace.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -148,7 +150,9 @@ struct Worker {
     pid_t pid = -1;
     int tasks = -1;    // this process writes document indexes here
     int answers = -1;  // and reads the worker's outcomes here
-    int current = -1;  // the document it is working on
+    // The documents sent to it, in order; the first is the one it works on.
+    // Two are kept in flight, so that it never waits for this process.
+    std::deque<int> pending;
 };
 
 class Coordinator {
@@ -187,7 +191,7 @@ public:
             ::close(answers[0]);
             return false;
         }
-        worker = {pid, tasks[1], answers[0], -1};
+        worker = {pid, tasks[1], answers[0], {}};
         return true;
     }
 
@@ -225,7 +229,7 @@ public:
         while (busy() > 0) {
             std::vector<pollfd> fds;
             for (const Worker& worker : workers_) {
-                fds.push_back({worker.current >= 0 ? worker.answers : -1, POLLIN, 0});
+                fds.push_back({!worker.pending.empty() ? worker.answers : -1, POLLIN, 0});
             }
             if (::poll(fds.data(), fds.size(), -1) < 0) {
                 if (errno == EINTR) {
@@ -242,6 +246,10 @@ public:
         for (Worker& worker : workers_) {
             stop(worker);
         }
+        // Workers that died and could not be started again leave files.
+        for (int32_t index = nextDocument(); index >= 0; index = nextDocument()) {
+            fail(index, QStringLiteral("no worker process was left to open it"));
+        }
         return failed_;
     }
 
@@ -251,21 +259,33 @@ private:
     int busy() const {
         int n = 0;
         for (const Worker& worker : workers_) {
-            n += worker.current >= 0 ? 1 : 0;
+            n += worker.pending.empty() ? 0 : 1;
         }
         return n;
     }
 
+    // The next document to send: one a dead worker left, else the next file.
+    int32_t nextDocument() {
+        if (!retry_.empty()) {
+            const int32_t index = retry_.front();
+            retry_.pop_front();
+            return index;
+        }
+        return next_ < batch_.given.files.size() ? next_++ : -1;
+    }
+
     void dispatch(Worker& worker) {
-        worker.current = -1;
-        while (worker.current < 0 && next_ < batch_.given.files.size()) {
-            const int32_t index = next_++;
+        while (worker.pending.size() < kInFlight) {
+            const int32_t index = nextDocument();
+            if (index < 0) {
+                return;
+            }
             if (batch_.pages[index].isEmpty()) {
                 fail(index, QStringLiteral("another FILE of this run has the same name; its "
                                            "page would be written over"));
             } else if (writeAll(worker.tasks, reinterpret_cast<const char*>(&index),
                                 sizeof index)) {
-                worker.current = index;
+                worker.pending.push_back(index);
             } else {
                 fail(index, QStringLiteral("its worker process could not take it"));
             }
@@ -274,13 +294,16 @@ private:
 
     void collect(Worker& worker) {
         Outcome outcome;
-        if (receiveOutcome(worker.answers, outcome) && outcome.index == worker.current) {
+        if (receiveOutcome(worker.answers, outcome) && outcome.index == worker.pending.front()) {
+            worker.pending.pop_front();
             record(outcome);
             dispatch(worker);
             return;
         }
-        // The worker ended in the middle of a document.
-        const int index = worker.current;
+        // The worker ended in the middle of its first document; the others
+        // sent to it go to the next worker free.
+        const int index = worker.pending.front();
+        retry_.insert(retry_.begin(), worker.pending.begin() + 1, worker.pending.end());
         const int status = stop(worker);
         fail(index, WIFSIGNALED(status)
                         ? QStringLiteral("the document ended its worker process (signal %1)")
@@ -323,7 +346,9 @@ private:
     int argc_;
     char** argv_;
     Batch& batch_;
+    static constexpr size_t kInFlight = 2;
     std::vector<Worker> workers_;
+    std::deque<int32_t> retry_;
     int next_ = 0;
     int failed_ = 0;
     std::vector<bool> written_ = std::vector<bool>(static_cast<size_t>(batch_.given.files.size()));
@@ -417,6 +442,15 @@ int openMany(int argc, char** argv) {
         }
     }
     batch.pages = pageNames(batch.given.files, batch.given.outDir, ".html");
+    // The prefix is made and swept once here, not once a document.
+    platform::Prefix prefix(platform::Prefix::defaultLocation());
+    if (!prefix.ensure()) {
+        std::fprintf(stderr, "paperlens-cli: cannot make the prefix in %s\n",
+                     prefix.root().toUtf8().constData());
+        return 1;
+    }
+    (void)platform::sweepWorkspaces(prefix.workspaceRoot());
+    batch.settings.preparedPrefix = true;
     const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
     int jobs = batch.given.jobs > 0 ? batch.given.jobs : static_cast<int>(std::max(1L, cores));
     jobs = std::min(jobs, static_cast<int>(batch.given.files.size()));

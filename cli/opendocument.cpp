@@ -41,7 +41,7 @@ bool openDocument(const QString& file, const OpenSettings& settings, TerminalPro
                   platform::SealkitBinding& sealkit, const QString& out,
                   const std::function<bool(const QString& page, QString& failure)>& print,
                   QString& failure) {
-    RunWorkspace run;
+    RunWorkspace run(settings.preparedPrefix);
     if (!run.ok()) {
         failure = QStringLiteral("cannot make a workspace");
         return false;

@@ -15,6 +15,7 @@ struct OpenSettings {
     QString certificate;  // a certificate folder or a class-2 "_sig.cer" file
     QString password;
     std::optional<QString> zipPassword;  // --zip-password-file's line
+    bool preparedPrefix = false;  // made and swept once for a run of many
 };
 
 // Opens `file`, hands its page to `print` (when given) while it is still in

@@ -6,13 +6,13 @@
 
 #include <cstdio>
 
-RunWorkspace::RunWorkspace() : prefix_(platform::Prefix::defaultLocation()) {
-    if (!prefix_.ensure()) {
+RunWorkspace::RunWorkspace(bool prepared) : prefix_(platform::Prefix::defaultLocation()) {
+    if (!prepared && !prefix_.ensure()) {
         std::fprintf(stderr, "paperlens-cli: cannot make the prefix in %s\n",
                      prefix_.root().toUtf8().constData());
         return;
     }
-    workspace_ = std::make_unique<platform::ProcessWorkspace>(prefix_);
+    workspace_ = std::make_unique<platform::ProcessWorkspace>(prefix_, !prepared);
     if (!workspace_->ok()) {
         std::fprintf(stderr, "paperlens-cli: cannot make a workspace in %s\n",
                      prefix_.workspaceRoot().toUtf8().constData());

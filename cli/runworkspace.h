@@ -10,8 +10,10 @@
 class RunWorkspace {
 public:
     // Makes what is missing of the prefix and this run's folder in it; a
-    // failure is reported on standard error and ok() is false.
-    RunWorkspace();
+    // failure is reported on standard error and ok() is false. `prepared`:
+    // the prefix was made and swept already, by the run of many documents
+    // this one belongs to.
+    explicit RunWorkspace(bool prepared = false);
     ~RunWorkspace();
     RunWorkspace(const RunWorkspace&) = delete;
     RunWorkspace& operator=(const RunWorkspace&) = delete;

@@ -95,7 +95,7 @@ int sweepWorkspaces(const QString& workspaceRoot) {
     return sweepLocked(workspaceRoot);
 }
 
-ProcessWorkspace::ProcessWorkspace(Prefix& prefix) : prefix_(prefix) {
+ProcessWorkspace::ProcessWorkspace(Prefix& prefix, bool sweep) : prefix_(prefix) {
     const QString root = prefix.workspaceRoot();
     if (!makePrivateFolder(root)) {
         return;
@@ -104,7 +104,9 @@ ProcessWorkspace::ProcessWorkspace(Prefix& prefix) : prefix_(prefix) {
     if (!sweeping.held()) {
         return;
     }
-    (void)sweepLocked(root);
+    if (sweep) {
+        (void)sweepLocked(root);
+    }
     QByteArray pattern = QFile::encodeName(root + u'/' + kLive) + "XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
         return;

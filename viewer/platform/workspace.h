@@ -16,9 +16,11 @@ namespace platform {
 class ProcessWorkspace {
 public:
     // Makes and locks the folder, removes the folders of processes that no
-    // longer run, and makes it the prefix's application folder. ok() tells
-    // whether that worked; the prefix must exist (Prefix::ensure).
-    explicit ProcessWorkspace(Prefix& prefix);
+    // longer run (unless `sweep` is false: a run of many documents sweeps
+    // once, before its first), and makes it the prefix's application
+    // folder. ok() tells whether that worked; the prefix must exist
+    // (Prefix::ensure).
+    explicit ProcessWorkspace(Prefix& prefix, bool sweep = true);
     // Removes the folder with everything in it.
     ~ProcessWorkspace();
     ProcessWorkspace(const ProcessWorkspace&) = delete;
