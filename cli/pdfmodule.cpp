@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <vector>
 
 extern "C" {
 
@@ -78,53 +80,80 @@ int paperlensPrintPdfs(const char* const* pages, const char* const* pdfs, int co
     int failed = 0;
     const QPageLayout layout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                              QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-    // Each page slot takes the next page when it is done with one; a page
-    // that does not load or print within a minute fails alone.
-    std::function<void()> startNext = [&]() {
+    // Each slot keeps its page (and so its renderer) from one document to
+    // the next; a page that does not load or print within a minute is let
+    // go, its document fails, and the slot gets a new page.
+    struct Slot {
+        QWebEnginePage* view = nullptr;
+        QTimer deadline;
+        int index = -1;
+        QString target;
+    };
+    std::vector<std::unique_ptr<Slot>> printers;
+    std::function<void(Slot&)> startNext;
+    const auto finish = [&](Slot& slot, bool ok) {
+        if (slot.index < 0) {
+            return;
+        }
+        slot.deadline.stop();
+        results[slot.index] = ok ? 0 : 1;
+        failed += ok ? 0 : 1;
+        slot.index = -1;
+        --running;
+        startNext(slot);
+    };
+    const auto makeView = [&](Slot& slot) {
+        slot.view = new QWebEnginePage();
+        QObject::connect(slot.view, &QWebEnginePage::loadFinished, slot.view,
+                         [&slot, &finish, &layout](bool ok) {
+                             if (slot.index < 0) {
+                                 return;
+                             }
+                             if (!ok) {
+                                 finish(slot, false);
+                                 return;
+                             }
+                             slot.view->printToPdf(slot.target, layout);
+                         });
+        QObject::connect(slot.view, &QWebEnginePage::pdfPrintingFinished, slot.view,
+                         [&slot, &finish](const QString&, bool ok) { finish(slot, ok); });
+    };
+    startNext = [&](Slot& slot) {
         if (next >= count) {
             if (running == 0) {
                 loop.quit();
             }
             return;
         }
-        const int index = next++;
+        slot.index = next++;
+        slot.target = QString::fromUtf8(pdfs[slot.index]);
+        results[slot.index] = 1;
         ++running;
-        results[index] = 1;
-        auto* view = new QWebEnginePage();
-        auto* deadline = new QTimer(view);
-        deadline->setSingleShot(true);
-        const auto finish = [&, view, index](bool ok) {
-            if (view->property("finished").toBool()) {
-                return;
-            }
-            view->setProperty("finished", true);
-            results[index] = ok ? 0 : 1;
-            failed += ok ? 0 : 1;
-            --running;
-            view->deleteLater();
-            startNext();
-        };
-        QObject::connect(deadline, &QTimer::timeout, view, [finish] { finish(false); });
-        QObject::connect(view, &QWebEnginePage::loadFinished, view,
-                         [view, finish, layout, target = QString::fromUtf8(pdfs[index])](bool ok) {
-                             if (!ok) {
-                                 finish(false);
-                                 return;
-                             }
-                             view->printToPdf(target, layout);
-                         });
-        QObject::connect(view, &QWebEnginePage::pdfPrintingFinished, view,
-                         [finish](const QString&, bool ok) { finish(ok); });
-        deadline->start(60000);
-        view->load(QUrl::fromLocalFile(QString::fromUtf8(pages[index])));
+        slot.deadline.start(60000);
+        slot.view->load(QUrl::fromLocalFile(QString::fromUtf8(pages[slot.index])));
     };
     for (int i = 0; i < std::max(1, parallel) && i < count; ++i) {
-        startNext();
+        printers.push_back(std::make_unique<Slot>());
+        Slot& slot = *printers.back();
+        slot.deadline.setSingleShot(true);
+        QObject::connect(&slot.deadline, &QTimer::timeout, &loop, [&slot, &finish, &makeView] {
+            QWebEnginePage* stuck = slot.view;
+            makeView(slot);
+            stuck->deleteLater();
+            finish(slot, false);
+        });
+        makeView(slot);
+    }
+    for (const auto& slot : printers) {
+        startNext(*slot);
     }
     if (count > 0) {
         loop.exec();
     }
-    // The last pages were let go inside the loop.
+    for (const auto& slot : printers) {
+        delete slot->view;
+    }
+    // Pages let go inside the loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return failed;
 }
