@@ -286,6 +286,7 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     });
     DocPtr result(xsltApplyStylesheetUser(style.get(), doc.get(), nullptr, nullptr, nullptr,
                                           ctxt.get()));
+    limits.stopWatching();
     if (!limits.exceeded().isEmpty()) {
         return failed(kTransformFailed);
     }
@@ -301,6 +302,11 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     if (first == nullptr || (first->type == XML_DTD_NODE && first->next == nullptr)) {
         return failed(kTransformFailed);
     }
+    // The form data and the transformation's state are not needed to
+    // serialise the result: they go first, which lowers the peak of a large
+    // form by the size of its tree.
+    ctxt.reset();
+    doc.reset();
     // The stylesheet's own encoding gives way to Unicode: the result is
     // serialised as UTF-8 would be, and encoded into UTF-16LE as it is.
     xmlFree(style->encoding);

@@ -112,8 +112,12 @@ RenderLimits::RenderLimits() {
 }
 
 RenderLimits::~RenderLimits() {
+    stopWatching();
     ceiling = 0;
     errorSink = nullptr;
+}
+
+void RenderLimits::stopWatching() {
     if (watchdog_.joinable()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);

@@ -44,6 +44,10 @@ public:
     // `alsoStop` runs on the watchdog's thread when time is up, for what
     // the transformation's state cannot stop (a script).
     void watch(xsltTransformContextPtr ctxt, std::function<void()> alsoStop = nullptr);
+    // Ends the time limit's watch once the transformation has returned,
+    // before its context goes; the memory ceiling stays until the object
+    // goes.
+    void stopWatching();
 
     // Why the rendering was stopped, in the user's words; empty when no
     // limit was reached.
