@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,8 @@ using bench::median;
 using bench::seconds;
 
 bool run(const std::vector<std::string>& argv) { return bench::runTool(argv) >= 0; }
+long peakKb = 0;          // the largest resident size of our runs of the current size
+long referencePeakKb = 0;  // and of any of the reference's tools
 
 }  // namespace
 
@@ -68,13 +71,20 @@ int main() {
             "openssl cms -verify -binary -inform DER -in ref/signed.der -CAfile trust.pem "
             "-out ref/form.xml 2>/dev/null; xsltproc ref/form.xsl ref/form.xml > ref.html";
         const int runs = size.bytes > (1u << 20) ? 3 : 7;
+        peakKb = 0;
+        referencePeakKb = 0;
         std::vector<double> ours, theirs;
         for (int i = 0; i < runs + 1; ++i) {
             const double t0 = seconds();
-            const bool a = run({cli, "open", dir + "/form.kvx", "--cert", w + "/users/hong",
-                                "--password-file", dir + "/pw", "--out", dir + "/page.html"});
+            const long rss = bench::runTool({cli, "open", dir + "/form.kvx", "--cert",
+                                             w + "/users/hong", "--password-file", dir + "/pw",
+                                             "--out", dir + "/page.html"});
+            const bool a = rss >= 0;
+            peakKb = std::max(peakKb, rss);
             const double t1 = seconds();
-            const bool b = run({"sh", "-c", reference});
+            const long referenceRss = bench::runTool({"sh", "-c", reference});
+            const bool b = referenceRss >= 0;
+            referencePeakKb = std::max(referencePeakKb, referenceRss);
             const double t2 = seconds();
             if (!a || !b) {
                 std::fprintf(stderr, "bench_issued: a run failed (ours %d, reference %d)\n", a, b);
@@ -89,6 +99,13 @@ int main() {
         std::printf("  %-6s ours %8.1f ms, reference %8.1f ms, ratio %.2f (aim <= %.1f: %s)\n",
                     size.name, median(ours) * 1e3, median(theirs) * 1e3, ratio, size.aim,
                     ratio <= size.aim ? "met" : "NOT met");
+        if (size.bytes > (1u << 20)) {
+            const double multiple = static_cast<double>(peakKb) * 1024 / size.bytes;
+            std::printf("  %-6s peak resident memory %.1f MB, %.2f x the document (aim <= 4 x: %s);"
+                        " reference's largest tool %.1f MB\n",
+                        size.name, peakKb / 1024.0, multiple, multiple <= 4 ? "met" : "NOT met",
+                        referencePeakKb / 1024.0);
+        }
     }
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
