@@ -33,6 +33,19 @@ echo | "$build/bin/paperlens-cli" seal --xml "$forms/residence.xml" --xsl "$form
   --signer-key "$work/world/issuer/signer.key" --signer-cert "$work/world/issuer/signer.der" \
   --recipient-cert "$work/world/users/hong/SignCert.der" --conf "$work/world/npkiconf.ini" \
   -o "$work/residence.kvx"
+# A receipt whose stylesheet has a script: it needs the script module.
+mkdir -p "$work/scripted"
+printf '<form><name>홍길동</name></form>' > "$work/scripted/form.xml"
+cat > "$work/scripted/form.xsl" <<'XSL'
+<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform"
+    xmlns:msxsl="urn:schemas-microsoft-com:xslt" xmlns:user="urn:user">
+  <msxsl:script language="JScript" implements-prefix="user">
+    function greet(name) { return name + " 님의 접수증"; }
+  </msxsl:script>
+  <xsl:template match="/"><p><xsl:value-of select="user:greet(string(form/name))"/></p></xsl:template>
+</xsl:stylesheet>
+XSL
+"$build/bin/paperlens-cli" receipt --xml "$work/scripted/form.xml" --xsl "$work/scripted/form.xsl" -o "$work/scripted.rcp"
 DESTDIR="$work/root" cmake --install "$build" --prefix /usr > /dev/null
 (cd "$build" && cpack -G DEB > "$work/cpack.log" 2>&1)
 cp "$build"/paperlens_*_amd64.deb "$work/"
@@ -46,6 +59,11 @@ open_page() {  # open_page CLI FILE [ARGS...]: the page's text
 }
 check "installed CLI opens a receipt" sh -c "$(declare -f open_page page_text); \
   open_page '$usr/bin/paperlens-cli' '$work/receipt.rcp' | grep -q '민원 접수증'"
+check "installed CLI runs a stylesheet's script" sh -c "$(declare -f open_page page_text); \
+  open_page '$usr/bin/paperlens-cli' '$work/scripted.rcp' | grep -q '홍길동 님의 접수증'"
+check "installed CLI opens many documents in one run" sh -c "'$usr/bin/paperlens-cli' open \
+  '$work/receipt.rcp' '$work/scripted.rcp' --out-dir '$work/pages' && \
+  iconv -f UTF-16 -t UTF-8 '$work/pages/scripted.html' | grep -q '님의 접수증'"
 check "installed CLI opens an issued document" sh -c "$(declare -f open_page page_text); \
   echo '1234qwer!' | open_page '$usr/bin/paperlens-cli' '$work/residence.kvx' \
   --cert '$work/world/users/hong' --password-stdin | grep -q '주민등록표'"
