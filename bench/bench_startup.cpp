@@ -1,6 +1,7 @@
 // The time from process start to the start page shown in the main window
 // (offscreen), built from the same window code as the viewer.
 #include "frmmain.h"
+#include "offscreen.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,12 +50,7 @@ struct Nothing : platform::Prompt,
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (::geteuid() == 0) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    bench::prepareOffscreenEngine(false);
     QApplication app(argc, argv);
     QTemporaryDir dir;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));

@@ -4,6 +4,7 @@
 // within 150 ms of the CLI.
 #include "benchsupport.h"
 #include "frmmain.h"
+#include "offscreen.h"
 #include "workspace.h"
 
 #include <QAction>
@@ -56,13 +57,7 @@ bool waitForLoad(QWebEngineView* view) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (::geteuid() == 0) {
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    }
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    bench::prepareOffscreenEngine(true);
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const std::string root = dir.path().toStdString();

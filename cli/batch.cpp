@@ -41,9 +41,12 @@ struct Outcome {
     QByteArray line;
 };
 
-bool writeAll(int fd, const char* data, size_t size) {
+// Moves all of `size` bytes through `transfer` (read or write), as pipes
+// may take or give them in parts.
+template <typename Byte, typename Transfer>
+bool transferAll(int fd, Byte* data, size_t size, Transfer transfer) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = transfer(fd, data, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -56,20 +59,8 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-bool readAll(int fd, char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::read(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+bool writeAll(int fd, const char* data, size_t size) { return transferAll(fd, data, size, ::write); }
+bool readAll(int fd, char* data, size_t size) { return transferAll(fd, data, size, ::read); }
 
 bool sendOutcome(int fd, const Outcome& outcome) {
     const int32_t header[3] = {outcome.index, outcome.written,
