@@ -457,7 +457,7 @@ int openMany(int argc, char** argv) {
             status = runBatch(argc, argv);
         } else {
             // The web engine is loaded once for the run.
-            const GuiMain guiMain = loadPdfModule(argv[0]);
+            const GuiMain guiMain = loadPdfModule();
             status = guiMain != nullptr ? guiMain(argc, argv, runBatch) : (coordinator.run(), 1);
         }
     }

@@ -20,7 +20,7 @@ using GuiMain = int (*)(int argc, char** argv, int (*body)(int, char**));
 using PrintPdf = int (*)(const char* page, const char* pdf);
 using PrintPdfs = int (*)(const char* const* pages, const char* const* pdfs, int count,
                           int parallel, int* results);
-GuiMain loadPdfModule(const char* argv0);
+GuiMain loadPdfModule();
 PrintPdf pdfPrinter();
 PrintPdfs pdfBatchPrinter();
 int verify(const QStringList& args);

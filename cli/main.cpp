@@ -9,6 +9,7 @@
 #include "openarguments.h"
 #include "opendocument.h"
 #include "paperlensversion.h"
+#include "resources.h"
 #include "secrets.h"
 #include "terminalprompt.h"
 #include "termination.h"
@@ -165,13 +166,10 @@ int run(int, char**) {
 
 }  // namespace
 
-// Binds the printing module: beside the program in the build tree, found
-// through the program's RUNPATH when installed; null when it is missing.
-GuiMain loadPdfModule(const char* argv0) {
-    const QString beside = QFileInfo(QString::fromLocal8Bit(argv0)).absolutePath() +
-                           QStringLiteral("/libpaperlens-pdf.so");
-    const QString moduleName =
-        QFileInfo::exists(beside) ? beside : QStringLiteral("libpaperlens-pdf.so");
+// Binds the printing module, where the program's private libraries are;
+// null when it is missing.
+GuiMain loadPdfModule() {
+    const QString moduleName = platform::privateLibrary(QStringLiteral("libpaperlens-pdf.so"));
     void* module = ::dlopen(QFile::encodeName(moduleName).constData(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         std::fprintf(stderr, "paperlens-cli: cannot load the printing module: %s\n", ::dlerror());
@@ -192,7 +190,7 @@ int main(int argc, char** argv) {
         return openMany(argc, argv);
     }
     if (hasArgument(argc, argv, "--pdf")) {
-        GuiMain guiMain = loadPdfModule(argv[0]);
+        GuiMain guiMain = loadPdfModule();
         if (guiMain == nullptr) {
             return 1;
         }

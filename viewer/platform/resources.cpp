@@ -22,8 +22,17 @@ QString shippedFolder() {
 QString shippedFile(const QString& name) { return shippedFolder() + u'/' + name; }
 
 QString privateLibrary(const QString& fileName) {
-    const QString beside = QCoreApplication::applicationDirPath() + u'/' + fileName;
-    return QFileInfo::exists(beside) ? beside : fileName;
+    // The running program's own folder, known with or without an
+    // application object.
+    const QString program = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).path();
+    for (const QString& folder : {program, program + QStringLiteral("/../lib/paperlens"),
+                                  program + QStringLiteral("/../bin")}) {
+        const QString candidate = QDir::cleanPath(folder + u'/' + fileName);
+        if (QFileInfo::exists(candidate)) {
+            return candidate;
+        }
+    }
+    return fileName;
 }
 
 bool installQtKorean() {

@@ -14,9 +14,11 @@ QString shippedFolder();
 // The host path of a shipped file.
 QString shippedFile(const QString& name);
 
-// A private library of the program, for dlopen: the file beside the
-// program in the build tree, else its bare name, which the program's
-// RUNPATH ($ORIGIN/../lib/paperlens) finds in an installed copy.
+// A private library of the program, for dlopen, by its full path: beside
+// the program (the build tree's bin/), in ../lib/paperlens (an installed
+// copy), or in ../bin (the build tree's tests and benchmarks); else its
+// bare name. A full path, since a sanitizer's dlopen interceptor is the
+// caller the loader sees, and its RUNPATH is not the program's.
 QString privateLibrary(const QString& fileName);
 
 // Qt's own texts (buttons, the file chooser, the print dialog) in Korean,
