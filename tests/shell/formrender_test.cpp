@@ -477,3 +477,18 @@ TEST(Render, IncludesImportsAndDocumentsUnderAnyPrefixPath) {
     state.XslFileName = "outside.xsl";
     EXPECT_FALSE(shell::transformForm(state, page, prefix).ok);
 }
+
+// A page that cannot be written is a message naming it, and leaves no
+// half-written file behind.
+TEST(Render, APageThatCannotBeWrittenIsAMessage) {
+    Workspace w;
+    w.put("form.xsl", kXsl);
+    w.put("form.xml", "<form><name>x</name></form>");
+    w.state.XmlFileName = QStringLiteral("form.xml");
+    w.state.XslFileName = QStringLiteral("form.xsl");
+    const QString page = w.prefix.applicationFolder() + QStringLiteral("\\gone\\temp.html");
+    const shell::RenderResult r = shell::transformForm(w.state, page, w.prefix);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, QStringLiteral("화면 파일을 쓸 수 없습니다: ") + page);
+    EXPECT_FALSE(testsupport::exists(w.prefix.hostPath(page).toStdString()));
+}

@@ -1,7 +1,6 @@
 #include "formrender.h"
 
 #include "msxsl.h"
-#include "privatefiles.h"
 #include "renderlimits.h"
 #include "scripthost.h"
 
@@ -21,6 +20,11 @@
 
 #include <limits>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <mutex>
 
 namespace shell {
@@ -195,25 +199,57 @@ xmlDocPtr readDocument(const QString& hostPath, int options) {
                          QFile::encodeName(hostPath).constData(), nullptr, options);
 }
 
-int appendBytes(void* page, const char* bytes, int length) {
-    static_cast<QByteArray*>(page)->append(bytes, length);
+// The page file being written: its descriptor, and whether a write failed.
+struct PageOutput {
+    int fd = -1;
+    bool failed = false;
+};
+
+int writeBytes(void* context, const char* bytes, int length) {
+    auto* page = static_cast<PageOutput*>(context);
+    for (int done = 0; done < length;) {
+        const ssize_t n = ::write(page->fd, bytes + done, static_cast<size_t>(length - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            page->failed = true;
+            return -1;
+        }
+        done += static_cast<int>(n);
+    }
     return length;
 }
 
+enum class PageWrite { Written, NotSerialised, Unwritable };
+
 // The page as the web view reads it: FF FE, then the result serialised
-// straight into UTF-16LE by libxml2's own encoder. Empty when it cannot be
-// serialised.
-QByteArray serialisePage(xmlDocPtr result, xsltStylesheetPtr style) {
-    QByteArray page("\xFF\xFE", 2);
+// straight into UTF-16LE by libxml2's own encoder and on into a file of
+// mode 0600 beside the page, renamed over it when whole. The page lives in
+// the process's own folder for the process's life: it is not synced.
+PageWrite writePage(const QString& hostPath, xmlDocPtr result, xsltStylesheetPtr style) {
     xmlCharEncodingHandlerPtr utf16 = xmlFindCharEncodingHandler("UTF-16LE");
-    xmlOutputBufferPtr out =
-        utf16 != nullptr ? xmlOutputBufferCreateIO(appendBytes, nullptr, &page, utf16) : nullptr;
-    if (out == nullptr) {
-        return QByteArray();
+    if (utf16 == nullptr) {
+        return PageWrite::NotSerialised;
     }
-    const bool saved = xsltSaveResultTo(out, result, style) >= 0;
-    const bool closed = xmlOutputBufferClose(out) >= 0;
-    return saved && closed ? page : QByteArray();
+    QByteArray temp = QFile::encodeName(hostPath) + ".XXXXXX";
+    PageOutput page;
+    page.fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (page.fd < 0) {
+        return PageWrite::Unwritable;
+    }
+    bool saved = writeBytes(&page, "\xFF\xFE", 2) == 2;
+    xmlOutputBufferPtr out =
+        saved ? xmlOutputBufferCreateIO(writeBytes, nullptr, &page, utf16) : nullptr;
+    saved = out != nullptr && xsltSaveResultTo(out, result, style) >= 0;
+    saved = (out == nullptr || xmlOutputBufferClose(out) >= 0) && saved;
+    const bool closed = ::close(page.fd) == 0;
+    if (saved && closed && !page.failed &&
+        ::rename(temp.constData(), QFile::encodeName(hostPath).constData()) == 0) {
+        return PageWrite::Written;
+    }
+    ::unlink(temp.constData());
+    return page.failed || !closed ? PageWrite::Unwritable : PageWrite::NotSerialised;
 }
 
 }  // namespace
@@ -311,14 +347,13 @@ RenderResult transformForm(const AppState& state, const QString& pagePath,
     // serialised as UTF-8 would be, and encoded into UTF-16LE as it is.
     xmlFree(style->encoding);
     style->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
-    const QByteArray page = serialisePage(result.get(), style.get());
-    if (page.isEmpty()) {
-        return failed(kTransformFailed);
-    }
-    // The page lives in the process's own folder for the process's life:
-    // it is swapped in whole, but not synced to disk.
-    if (!platform::writePrivateFile(prefix.hostPath(pagePath), page)) {
-        return {false, kPageUnwritable + pagePath};
+    switch (writePage(prefix.hostPath(pagePath), result.get(), style.get())) {
+        case PageWrite::Written:
+            break;
+        case PageWrite::NotSerialised:
+            return failed(kTransformFailed);
+        case PageWrite::Unwritable:
+            return {false, kPageUnwritable + pagePath};
     }
     return {true, QString()};
 }
