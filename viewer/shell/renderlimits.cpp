@@ -27,6 +27,10 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+#include <thread>
+#include <mutex>
+#include <condition_variable>
 
 namespace shell {
 
@@ -111,6 +115,72 @@ RenderLimits::RenderLimits() {
     errorSink = &errors_;
 }
 
+namespace {
+
+// One thread for the process, started with its first rendering, stops the
+// renderings whose time is up. Starting and joining a thread for each
+// rendering cost a small one a tenth of its time, mostly waiting for the
+// thread to be scheduled. It lives as long as the process and is never
+// destroyed, so that no rendering's end waits for it.
+class Watchdog {
+public:
+    static Watchdog& instance() {
+        static Watchdog* watchdog = new Watchdog();
+        return *watchdog;
+    }
+
+    void add(RenderLimits* limits, std::chrono::steady_clock::time_point deadline) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            jobs_.push_back({limits, deadline});
+        }
+        changed_.notify_one();
+    }
+
+    // Once this returns the watchdog no longer touches `limits`: it stops
+    // a rendering only while it holds the lock taken here.
+    void remove(RenderLimits* limits) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.erase(std::remove_if(jobs_.begin(), jobs_.end(),
+                                   [limits](const Job& job) { return job.limits == limits; }),
+                    jobs_.end());
+    }
+
+private:
+    struct Job {
+        RenderLimits* limits;
+        std::chrono::steady_clock::time_point deadline;
+    };
+
+    Watchdog() { std::thread([this] { run(); }).detach(); }
+
+    void run() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (jobs_.empty()) {
+                changed_.wait(lock);
+                continue;
+            }
+            const auto earliest = std::min_element(
+                jobs_.begin(), jobs_.end(),
+                [](const Job& a, const Job& b) { return a.deadline < b.deadline; });
+            if (std::chrono::steady_clock::now() < earliest->deadline) {
+                changed_.wait_until(lock, earliest->deadline);
+                continue;
+            }
+            RenderLimits* expired = earliest->limits;
+            jobs_.erase(earliest);
+            expired->stopForTime();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Job> jobs_;
+};
+
+}  // namespace
+
 RenderLimits::~RenderLimits() {
     stopWatching();
     ceiling = 0;
@@ -118,13 +188,9 @@ RenderLimits::~RenderLimits() {
 }
 
 void RenderLimits::stopWatching() {
-    if (watchdog_.joinable()) {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        done_.notify_all();
-        watchdog_.join();
+    if (watching_) {
+        Watchdog::instance().remove(this);
+        watching_ = false;
     }
 }
 
@@ -144,22 +210,18 @@ void RenderLimits::watch(xsltTransformContextPtr ctxt, std::function<void()> als
         ctxt->xpathCtxt->opLimit = kXPathOperations;
         ctxt->xpathCtxt->opCount = 0;
     }
-    // The watchdog allocates nothing: a thread that does gets a heap arena
-    // of its own, which costs more to set up than a small rendering.
-    const auto limit = std::chrono::seconds(renderSeconds());
-    watchdog_ = std::thread([this, limit] { stopAfterTimeout(limit); });
+    watching_ = true;
+    Watchdog::instance().add(
+        this, std::chrono::steady_clock::now() + std::chrono::seconds(renderSeconds()));
 }
 
-void RenderLimits::stopAfterTimeout(std::chrono::seconds limit) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
-        timedOut_ = true;
-        // The transformation looks at its state between instructions and
-        // stops there.
-        ctxt_->state = XSLT_STATE_STOPPED;
-        if (alsoStop_) {
-            alsoStop_();
-        }
+void RenderLimits::stopForTime() {
+    timedOut_ = true;
+    // The transformation looks at its state between instructions and stops
+    // there.
+    ctxt_->state = XSLT_STATE_STOPPED;
+    if (alsoStop_) {
+        alsoStop_();
     }
 }
 

@@ -8,12 +8,9 @@
 #include <QByteArray>
 #include <QString>
 
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
 #include <functional>
-#include <mutex>
-#include <chrono>
-#include <thread>
 
 namespace shell {
 
@@ -55,17 +52,15 @@ public:
     // What libxml2 and libxslt reported meanwhile.
     const QByteArray& errors() const { return errors_; }
 
-private:
-    void stopAfterTimeout(std::chrono::seconds limit);
+    // The watchdog's call when time is up, on its thread.
+    void stopForTime();
 
+private:
     QByteArray errors_;
     xsltTransformContextPtr ctxt_ = nullptr;
     std::function<void()> alsoStop_;
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    bool timedOut_ = false;
-    std::thread watchdog_;
+    bool watching_ = false;
+    std::atomic<bool> timedOut_{false};
 };
 
 }  // namespace shell
