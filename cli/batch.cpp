@@ -379,7 +379,9 @@ int printPages(const Batch& batch, const std::vector<bool>& written) {
     }
     std::vector<int> results(which.size(), 1);
     const PrintPdfs print = pdfBatchPrinter();
-    const int parallel = std::max(1, batch.given.jobs);
+    // Printing waits on the engine's own processes as much as it works:
+    // two pages a job keep them busy.
+    const int parallel = 2 * std::max(1, batch.given.jobs);
     if (print != nullptr && !which.empty()) {
         print(pages.data(), targets.data(), static_cast<int>(which.size()), parallel,
               results.data());
@@ -402,6 +404,9 @@ Batch* running = nullptr;
 Coordinator* coordinating = nullptr;
 
 int runBatch(int, char**) {
+    if (!running->given.pdfDir.isEmpty() && printingPreparer() != nullptr) {
+        printingPreparer()();  // while the workers render the first pages
+    }
     int failed = coordinating->run();
     if (!running->given.pdfDir.isEmpty()) {
         failed += printPages(*running, coordinating->written());

@@ -20,9 +20,11 @@ using GuiMain = int (*)(int argc, char** argv, int (*body)(int, char**));
 using PrintPdf = int (*)(const char* page, const char* pdf);
 using PrintPdfs = int (*)(const char* const* pages, const char* const* pdfs, int count,
                           int parallel, int* results);
+using PreparePrinting = void (*)();
 GuiMain loadPdfModule();
 PrintPdf pdfPrinter();
 PrintPdfs pdfBatchPrinter();
+PreparePrinting printingPreparer();
 int verify(const QStringList& args);
 int seal(const QStringList& args);
 int receipt(const QStringList& args);

@@ -85,6 +85,7 @@ namespace {
 // module of its own that only --pdf and --pdf-dir load.
 PrintPdf printPdfFunction = nullptr;
 PrintPdfs printPdfsFunction = nullptr;
+PreparePrinting preparePrintingFunction = nullptr;
 
 bool printPdf(const QString& page, const QString& pdf) {
     return printPdfFunction != nullptr &&
@@ -177,12 +178,18 @@ GuiMain loadPdfModule() {
     }
     printPdfFunction = reinterpret_cast<PrintPdf>(::dlsym(module, "paperlensPrintPdf"));
     printPdfsFunction = reinterpret_cast<PrintPdfs>(::dlsym(module, "paperlensPrintPdfs"));
+    preparePrintingFunction =
+        reinterpret_cast<PreparePrinting>(::dlsym(module, "paperlensPreparePrinting"));
     auto guiMain = reinterpret_cast<GuiMain>(::dlsym(module, "paperlensGuiMain"));
-    return printPdfFunction != nullptr && printPdfsFunction != nullptr ? guiMain : nullptr;
+    return printPdfFunction != nullptr && printPdfsFunction != nullptr &&
+                   preparePrintingFunction != nullptr
+               ? guiMain
+               : nullptr;
 }
 
 PrintPdf pdfPrinter() { return printPdfFunction; }
 PrintPdfs pdfBatchPrinter() { return printPdfsFunction; }
+PreparePrinting printingPreparer() { return preparePrintingFunction; }
 
 int main(int argc, char** argv) {
     platform::hardenProcess();

@@ -39,6 +39,10 @@ __attribute__((visibility("default"))) int paperlensGuiMain(int argc, char** arg
     return body(argc, argv);
 }
 
+// Starts the web engine now, while other work goes on (a batch's workers
+// render its pages meanwhile): the first page made sets the engine up.
+__attribute__((visibility("default"))) void paperlensPreparePrinting();
+
 // Loads each page offscreen and prints it as a vector PDF, up to
 // `parallel` pages at a time; results[i] is 0 where pdfs[i] was written.
 __attribute__((visibility("default"))) int paperlensPrintPdfs(const char* const* pages,
@@ -70,6 +74,17 @@ __attribute__((visibility("default"))) int paperlensPrintPdf(const char* page, c
     view.load(QUrl::fromLocalFile(QString::fromUtf8(page)));
     loop.exec();
     return loaded && printed ? 0 : 1;
+}
+
+namespace {
+// The page that started the engine; it goes when the printing is done.
+QWebEnginePage* enginePage = nullptr;
+}  // namespace
+
+void paperlensPreparePrinting() {
+    if (enginePage == nullptr) {
+        enginePage = new QWebEnginePage();
+    }
 }
 
 int paperlensPrintPdfs(const char* const* pages, const char* const* pdfs, int count, int parallel,
@@ -153,6 +168,8 @@ int paperlensPrintPdfs(const char* const* pages, const char* const* pdfs, int co
     for (const auto& slot : printers) {
         delete slot->view;
     }
+    delete enginePage;
+    enginePage = nullptr;
     // Pages let go inside the loop.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return failed;
