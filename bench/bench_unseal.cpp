@@ -214,14 +214,15 @@ int main(int argc, char** argv) {
     fixtures::writeKey(dir + "/bench/hong.pem", world.hong.sign.key, "",
                        fixtures::KeyScheme::PemPkcs8);
     fixtures::writeCertPem(dir + "/bench/root.pem", world.root.cert);
+    fixtures::writeCertPem(dir + "/bench/hong.crt", world.hong.sign.cert);
     fixtures::writeCertPem(dir + "/bench/ca.pem", world.agencyCa.cert);
     fixtures::writeFile(dir + "/bench/chain.pem", fixtures::readFile(dir + "/bench/root.pem") +
                                                       fixtures::readFile(dir + "/bench/ca.pem"));
 
     std::printf("decypt_File + verifySig_File against openssl cms -decrypt + -verify "
-                "(SEED-CBC, RSA-2048, SHA-256; median of runs)\n");
-    std::printf("%-7s %5s %11s %11s %7s %14s %14s\n", "size", "runs", "ours ms", "cli ms",
-                "ratio", "ours peak", "cli peak");
+                "(RSA-2048, SHA-256; median of runs)\n");
+    std::printf("%-7s %-8s %5s %11s %11s %7s %14s %14s\n", "size", "content", "runs", "ours ms",
+                "cli ms", "ratio", "ours peak", "cli peak");
     for (size_t size : sizes) {
         std::string xml = makeXml(size);
         Paths p{dir, dir + "/doc.env", dir + "/sig.dec", dir + "/out.xml", dir + "/sig.cli",
@@ -233,24 +234,45 @@ int main(int argc, char** argv) {
         std::string userCert = dir + "/users/hong/SignCert.der";
         std::string conf = dir + "/npkiconf.ini";
         if (makeSig((dir + "/doc.sig").c_str(), (dir + "/doc.xml").c_str(), signerKey.c_str(),
-                    signerCert.c_str(), "") != 0 ||
-            makeEnc(p.env.c_str(), (dir + "/doc.sig").c_str(), userKey.c_str(), userCert.c_str(),
-                    userCert.c_str(), kPassword, conf.c_str()) != 0) {
-            std::fprintf(stderr, "bench_unseal: cannot seal the document\n");
+                    signerCert.c_str(), "") != 0) {
+            std::fprintf(stderr, "bench_unseal: cannot sign the document\n");
             return 1;
         }
-        int runs = size <= (64u << 10) ? 30 : size <= (4u << 20) ? 10 : 3;
-        Result ours = timeOurs(lib, p, runs);
-        Result cli = timeCli(p, runs);
-        if (!sameFile(p.out, dir + "/doc.xml") || !sameFile(p.outCli, dir + "/doc.xml")) {
-            std::fprintf(stderr, "bench_unseal: the unsealed content differs\n");
-            return 1;
+        // The envelope as the service makes it (SEED-CBC), and with AES-256
+        // content as openssl makes it.
+        struct Content {
+            const char* name;
+            bool seed;
+        } contents[] = {{"SEED", true}, {"AES-256", false}};
+        for (const Content& content : contents) {
+            const bool sealed =
+                content.seed
+                    ? makeEnc(p.env.c_str(), (dir + "/doc.sig").c_str(), userKey.c_str(),
+                              userCert.c_str(), userCert.c_str(), kPassword, conf.c_str()) == 0
+                    : runTool({"openssl", "cms", "-encrypt", "-aes256", "-binary", "-outform",
+                               "DER", "-in", dir + "/doc.sig", "-out", p.env,
+                               dir + "/bench/hong.crt"}) >= 0;
+            if (!sealed) {
+                std::fprintf(stderr, "bench_unseal: cannot seal the document\n");
+                return 1;
+            }
+            int runs = size <= (64u << 10) ? 30 : size <= (4u << 20) ? 10 : 3;
+            Result ours = timeOurs(lib, p, runs);
+            Result cli = timeCli(p, runs);
+            if (!sameFile(p.out, dir + "/doc.xml") || !sameFile(p.outCli, dir + "/doc.xml")) {
+                std::fprintf(stderr, "bench_unseal: the unsealed content differs\n");
+                return 1;
+            }
+            double mb = static_cast<double>(xml.size()) / (1 << 20);
+            const double ratio = ours.seconds / cli.seconds;
+            std::printf("%-7s %-8s %5d %11.2f %11.2f %7.3f %8.1f MB %4.1fx %8.1f MB%s\n",
+                        label(size).c_str(), content.name, runs, ours.seconds * 1e3,
+                        cli.seconds * 1e3, ratio, ours.peakKb / 1024.0,
+                        ours.peakKb / 1024.0 / mb, cli.peakKb / 1024.0,
+                        size >= (20u << 20) ? (ratio <= 0.8 ? "  (aim <= 0.8: met)"
+                                                            : "  (aim <= 0.8: NOT met)")
+                                            : "");
         }
-        double mb = static_cast<double>(xml.size()) / (1 << 20);
-        std::printf("%-7s %5d %11.2f %11.2f %7.3f %8.1f MB %4.1fx %8.1f MB\n",
-                    label(size).c_str(), runs, ours.seconds * 1e3, cli.seconds * 1e3,
-                    ours.seconds / cli.seconds, ours.peakKb / 1024.0,
-                    ours.peakKb / 1024.0 / mb, cli.peakKb / 1024.0);
     }
     std::printf("peak: growth of resident memory during one unseal (ours, with its multiple of "
                 "the document size); largest resident size of either openssl run (cli)\n");
