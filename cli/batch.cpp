@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "openarguments.h"
 #include "opendocument.h"
+#include "pdfbinding.h"
 #include "privatefiles.h"
 #include "secrets.h"
 #include "termination.h"

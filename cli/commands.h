@@ -14,17 +14,6 @@ int certs(const QStringList& args);
 // exists, since it starts its worker processes first.
 int openMany(int argc, char** argv);
 
-// The printing module (the web engine, loaded only to print): a GUI
-// application around `body`, and printing pages to PDF.
-using GuiMain = int (*)(int argc, char** argv, int (*body)(int, char**));
-using PrintPdf = int (*)(const char* page, const char* pdf);
-using PrintPdfs = int (*)(const char* const* pages, const char* const* pdfs, int count,
-                          int parallel, int* results);
-using PreparePrinting = void (*)();
-GuiMain loadPdfModule();
-PrintPdf pdfPrinter();
-PrintPdfs pdfBatchPrinter();
-PreparePrinting printingPreparer();
 int verify(const QStringList& args);
 int seal(const QStringList& args);
 int receipt(const QStringList& args);

@@ -9,17 +9,16 @@
 #include "openarguments.h"
 #include "opendocument.h"
 #include "paperlensversion.h"
-#include "resources.h"
+#include "pdfbinding.h"
 #include "secrets.h"
 #include "terminalprompt.h"
 #include "termination.h"
 
 #include <QCoreApplication>
-
-#include <dlfcn.h>
-#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <optional>
@@ -73,23 +72,11 @@ int usage(int status) {
 
 }  // namespace
 
-int usageError(const QString& what) {
-    std::fprintf(stderr, "paperlens-cli: %s\nTry 'paperlens-cli --help' for more information.\n",
-                 what.toUtf8().constData());
-    return 2;
-}
-
 namespace {
 
-// Printing needs the web engine, which is large to load: it lives in a
-// module of its own that only --pdf and --pdf-dir load.
-PrintPdf printPdfFunction = nullptr;
-PrintPdfs printPdfsFunction = nullptr;
-PreparePrinting preparePrintingFunction = nullptr;
-
 bool printPdf(const QString& page, const QString& pdf) {
-    return printPdfFunction != nullptr &&
-           printPdfFunction(page.toUtf8().constData(), pdf.toUtf8().constData()) == 0;
+    const PrintPdf print = pdfPrinter();
+    return print != nullptr && print(page.toUtf8().constData(), pdf.toUtf8().constData()) == 0;
 }
 
 int open(const QStringList& args) {
@@ -166,30 +153,6 @@ int run(int, char**) {
 }
 
 }  // namespace
-
-// Binds the printing module, where the program's private libraries are;
-// null when it is missing.
-GuiMain loadPdfModule() {
-    const QString moduleName = platform::privateLibrary(QStringLiteral("libpaperlens-pdf.so"));
-    void* module = ::dlopen(QFile::encodeName(moduleName).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        std::fprintf(stderr, "paperlens-cli: cannot load the printing module: %s\n", ::dlerror());
-        return nullptr;
-    }
-    printPdfFunction = reinterpret_cast<PrintPdf>(::dlsym(module, "paperlensPrintPdf"));
-    printPdfsFunction = reinterpret_cast<PrintPdfs>(::dlsym(module, "paperlensPrintPdfs"));
-    preparePrintingFunction =
-        reinterpret_cast<PreparePrinting>(::dlsym(module, "paperlensPreparePrinting"));
-    auto guiMain = reinterpret_cast<GuiMain>(::dlsym(module, "paperlensGuiMain"));
-    return printPdfFunction != nullptr && printPdfsFunction != nullptr &&
-                   preparePrintingFunction != nullptr
-               ? guiMain
-               : nullptr;
-}
-
-PrintPdf pdfPrinter() { return printPdfFunction; }
-PrintPdfs pdfBatchPrinter() { return printPdfsFunction; }
-PreparePrinting printingPreparer() { return preparePrintingFunction; }
 
 int main(int argc, char** argv) {
     platform::hardenProcess();
