@@ -42,55 +42,34 @@ struct Outcome {
     QByteArray line;
 };
 
-// Moves all of `size` bytes through `transfer` (read or write), as pipes
-// may take or give them in parts.
-template <typename Byte, typename Transfer>
-bool transferAll(int fd, Byte* data, size_t size, Transfer transfer) {
-    while (size > 0) {
-        const ssize_t n = transfer(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool writeAll(int fd, const char* data, size_t size) { return transferAll(fd, data, size, ::write); }
-bool readAll(int fd, char* data, size_t size) { return transferAll(fd, data, size, ::read); }
-
 bool sendOutcome(int fd, const Outcome& outcome) {
     const int32_t header[3] = {outcome.index, outcome.written,
                                static_cast<int32_t>(outcome.line.size())};
     QByteArray record(reinterpret_cast<const char*>(header), sizeof header);
     record += outcome.line;
-    return writeAll(fd, record.constData(), static_cast<size_t>(record.size()));
+    return platform::writeFully(fd, record.constData(), static_cast<size_t>(record.size()));
 }
 
 bool receiveOutcome(int fd, Outcome& outcome) {
     int32_t header[3] = {};
-    if (!readAll(fd, reinterpret_cast<char*>(header), sizeof header) || header[2] < 0 ||
+    if (!platform::readFully(fd, reinterpret_cast<char*>(header), sizeof header) || header[2] < 0 ||
         header[2] > (1 << 20)) {
         return false;
     }
     outcome.index = header[0];
     outcome.written = header[1];
     outcome.line.resize(header[2]);
-    return readAll(fd, outcome.line.data(), static_cast<size_t>(header[2]));
+    return platform::readFully(fd, outcome.line.data(), static_cast<size_t>(header[2]));
 }
 
 // A failed file's line: its name, then what was shown, on one line.
 QByteArray failureLine(const QString& file, const QStringList& messages) {
-    QString text = messages.join(u' ');
-    text.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(u'\r', u' ').replace(u'\n', u' ');
+    // simplified() turns every run of line ends and blanks into one blank.
+    QString text = messages.join(u' ').simplified();
     if (text.isEmpty()) {
         text = QStringLiteral("the document cannot be shown");
     }
-    return (file + QStringLiteral(": ") + text.simplified()).toUtf8();
+    return (file + QStringLiteral(": ") + text).toUtf8();
 }
 
 struct Batch {
@@ -110,10 +89,9 @@ struct Batch {
     if (batch.settings.zipPassword) {
         prompt.setGivenInput(*batch.settings.zipPassword);
     }
-    prompt.collectMessages(&messages);
     platform::SealkitBinding sealkit(prompt);
     int32_t index = 0;
-    while (readAll(tasks, reinterpret_cast<char*>(&index), sizeof index)) {
+    while (platform::readFully(tasks, reinterpret_cast<char*>(&index), sizeof index)) {
         messages.clear();
         prompt.collectMessages(&messages);
         const QString& file = batch.given.files[index];
@@ -275,7 +253,7 @@ private:
             if (batch_.pages[index].isEmpty()) {
                 fail(index, QStringLiteral("another FILE of this run has the same name; its "
                                            "page would be written over"));
-            } else if (writeAll(worker.tasks, reinterpret_cast<const char*>(&index),
+            } else if (platform::writeFully(worker.tasks, reinterpret_cast<const char*>(&index),
                                 sizeof index)) {
                 worker.pending.push_back(index);
             } else {

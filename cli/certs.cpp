@@ -40,6 +40,7 @@ int certs(const QStringList& args) {
     }
     RunWorkspace run;
     if (!run.ok()) {
+        std::fprintf(stderr, "paperlens-cli: %s\n", run.error().toUtf8().constData());
         return 1;
     }
     platform::Prefix& prefix = run.prefix();

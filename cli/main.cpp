@@ -75,8 +75,13 @@ int usage(int status) {
 namespace {
 
 bool printPdf(const QString& page, const QString& pdf) {
-    const PrintPdf print = pdfPrinter();
-    return print != nullptr && print(page.toUtf8().constData(), pdf.toUtf8().constData()) == 0;
+    const PrintPdfs print = pdfBatchPrinter();
+    const QByteArray pageBytes = page.toUtf8();
+    const QByteArray pdfBytes = pdf.toUtf8();
+    const char* pages[] = {pageBytes.constData()};
+    const char* pdfs[] = {pdfBytes.constData()};
+    int result = 1;
+    return print != nullptr && print(pages, pdfs, 1, 1, &result) == 0 && result == 0;
 }
 
 int open(const QStringList& args) {

@@ -43,7 +43,7 @@ bool openDocument(const QString& file, const OpenSettings& settings, TerminalPro
                   QString& failure) {
     RunWorkspace run(settings.preparedPrefix);
     if (!run.ok()) {
-        failure = QStringLiteral("cannot make a workspace");
+        failure = run.error();
         return false;
     }
     platform::Prefix& prefix = run.prefix();

@@ -11,7 +11,6 @@
 
 namespace {
 
-PrintPdf printPdfFunction = nullptr;
 PrintPdfs printPdfsFunction = nullptr;
 PreparePrinting preparePrintingFunction = nullptr;
 
@@ -24,18 +23,13 @@ GuiMain loadPdfModule() {
         std::fprintf(stderr, "paperlens-cli: cannot load the printing module: %s\n", ::dlerror());
         return nullptr;
     }
-    printPdfFunction = reinterpret_cast<PrintPdf>(::dlsym(module, "paperlensPrintPdf"));
     printPdfsFunction = reinterpret_cast<PrintPdfs>(::dlsym(module, "paperlensPrintPdfs"));
     preparePrintingFunction =
         reinterpret_cast<PreparePrinting>(::dlsym(module, "paperlensPreparePrinting"));
     auto guiMain = reinterpret_cast<GuiMain>(::dlsym(module, "paperlensGuiMain"));
-    return printPdfFunction != nullptr && printPdfsFunction != nullptr &&
-                   preparePrintingFunction != nullptr
-               ? guiMain
-               : nullptr;
+    return printPdfsFunction != nullptr && preparePrintingFunction != nullptr ? guiMain : nullptr;
 }
 
-PrintPdf pdfPrinter() { return printPdfFunction; }
 PrintPdfs pdfBatchPrinter() { return printPdfsFunction; }
 PreparePrinting printingPreparer() { return preparePrintingFunction; }
 

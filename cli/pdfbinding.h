@@ -2,10 +2,9 @@
 // load, lives in a module of its own that only --pdf and --pdf-dir load.
 #pragma once
 
-// A GUI application around `body`, printing a page to PDF, printing many,
-// and starting the engine ahead of the printing.
+// A GUI application around `body`, printing pages to PDF, and starting the
+// engine ahead of the printing.
 using GuiMain = int (*)(int argc, char** argv, int (*body)(int, char**));
-using PrintPdf = int (*)(const char* page, const char* pdf);
 using PrintPdfs = int (*)(const char* const* pages, const char* const* pdfs, int count,
                           int parallel, int* results);
 using PreparePrinting = void (*)();
@@ -14,6 +13,5 @@ using PreparePrinting = void (*)();
 // saying why on standard error, when it or one of its functions is missing.
 GuiMain loadPdfModule();
 // The module's functions once it is loaded; null before.
-PrintPdf pdfPrinter();
 PrintPdfs pdfBatchPrinter();
 PreparePrinting printingPreparer();

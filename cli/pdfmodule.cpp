@@ -1,7 +1,6 @@
 // The printing module of paperlens-cli: a GUI application on the offscreen
 // platform, and printing a page to PDF through the web engine.
 #include <QEventLoop>
-#include <QVariant>
 #include <QGuiApplication>
 #include <QPageLayout>
 #include <QPageSize>
@@ -48,33 +47,6 @@ __attribute__((visibility("default"))) void paperlensPreparePrinting();
 __attribute__((visibility("default"))) int paperlensPrintPdfs(const char* const* pages,
                                                               const char* const* pdfs, int count,
                                                               int parallel, int* results);
-
-// Loads the page offscreen and prints it as a vector PDF; 0 on success.
-__attribute__((visibility("default"))) int paperlensPrintPdf(const char* page, const char* pdf) {
-    QWebEnginePage view;
-    QEventLoop loop;
-    bool loaded = false;
-    bool printed = false;
-    const QString target = QString::fromUtf8(pdf);
-    QObject::connect(&view, &QWebEnginePage::loadFinished, &loop, [&](bool ok) {
-        loaded = ok;
-        if (!ok) {
-            loop.quit();
-            return;
-        }
-        view.printToPdf(target, QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                            QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    });
-    QObject::connect(&view, &QWebEnginePage::pdfPrintingFinished, &loop,
-                     [&](const QString&, bool ok) {
-                         printed = ok;
-                         loop.quit();
-                     });
-    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    view.load(QUrl::fromLocalFile(QString::fromUtf8(page)));
-    loop.exec();
-    return loaded && printed ? 0 : 1;
-}
 
 namespace {
 // The page that started the engine; it goes when the printing is done.

@@ -4,18 +4,14 @@
 
 #include <unistd.h>
 
-#include <cstdio>
-
 RunWorkspace::RunWorkspace(bool prepared) : prefix_(platform::Prefix::defaultLocation()) {
     if (!prepared && !prefix_.ensure()) {
-        std::fprintf(stderr, "paperlens-cli: cannot make the prefix in %s\n",
-                     prefix_.root().toUtf8().constData());
+        error_ = QStringLiteral("cannot make the prefix in %1").arg(prefix_.root());
         return;
     }
     workspace_ = std::make_unique<platform::ProcessWorkspace>(prefix_, !prepared);
     if (!workspace_->ok()) {
-        std::fprintf(stderr, "paperlens-cli: cannot make a workspace in %s\n",
-                     prefix_.workspaceRoot().toUtf8().constData());
+        error_ = QStringLiteral("cannot make a workspace in %1").arg(prefix_.workspaceRoot());
         return;
     }
     // A run stopped halfway leaves nothing decrypted behind: its folder

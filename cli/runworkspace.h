@@ -9,8 +9,8 @@
 
 class RunWorkspace {
 public:
-    // Makes what is missing of the prefix and this run's folder in it; a
-    // failure is reported on standard error and ok() is false. `prepared`:
+    // Makes what is missing of the prefix and this run's folder in it; on
+    // a failure ok() is false and error() says what could not be made. `prepared`:
     // the prefix was made and swept already, by the run of many documents
     // this one belongs to.
     explicit RunWorkspace(bool prepared = false);
@@ -19,9 +19,11 @@ public:
     RunWorkspace& operator=(const RunWorkspace&) = delete;
 
     bool ok() const { return workspace_ && workspace_->ok(); }
+    const QString& error() const { return error_; }
     platform::Prefix& prefix() { return prefix_; }
 
 private:
     platform::Prefix prefix_;
     std::unique_ptr<platform::ProcessWorkspace> workspace_;
+    QString error_;
 };

@@ -80,6 +80,7 @@ int verify(const QStringList& args) {
     }
     RunWorkspace run;
     if (!run.ok()) {
+        std::fprintf(stderr, "paperlens-cli: %s\n", run.error().toUtf8().constData());
         return 1;
     }
     platform::Prefix& prefix = run.prefix();

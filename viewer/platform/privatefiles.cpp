@@ -33,31 +33,53 @@ bool makePrivateFolder(const QString& hostFolder) {
            (errno == EEXIST && QFileInfo(absolute).isDir());
 }
 
-bool writePrivateFile(const QString& hostFile, const QByteArray& bytes) {
-    QByteArray temp = QFile::encodeName(hostFile) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());  // mode 0600
-    if (fd < 0) {
-        return false;
-    }
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+namespace {
+
+// Moves all of `size` bytes through `transfer` (read or write): pipes and
+// files may take or give them in parts.
+template <typename Byte, typename Transfer>
+bool transferFully(int fd, Byte* data, size_t size, Transfer transfer) {
+    while (size > 0) {
+        const ssize_t n = transfer(fd, data, size);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            break;
+            return false;
         }
-        done += n;
+        data += n;
+        size -= static_cast<size_t>(n);
     }
-    const bool written = done == bytes.size();
+    return true;
+}
+
+}  // namespace
+
+bool writeFully(int fd, const char* data, size_t size) {
+    return transferFully(fd, data, size, ::write);
+}
+
+bool readFully(int fd, char* data, size_t size) { return transferFully(fd, data, size, ::read); }
+
+bool writePrivateFile(const QString& hostFile, const std::function<bool(int fd)>& write) {
+    QByteArray temp = QFile::encodeName(hostFile) + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);  // mode 0600
+    if (fd < 0) {
+        return false;
+    }
+    const bool written = write(fd);
     if (::close(fd) != 0 || !written ||
         ::rename(temp.constData(), QFile::encodeName(hostFile).constData()) != 0) {
         ::unlink(temp.constData());
         return false;
     }
     return true;
+}
+
+bool writePrivateFile(const QString& hostFile, const QByteArray& bytes) {
+    return writePrivateFile(hostFile, [&bytes](int fd) {
+        return writeFully(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    });
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "formrender.h"
 
 #include "msxsl.h"
+#include "privatefiles.h"
 #include "renderlimits.h"
 #include "scripthost.h"
 
@@ -20,11 +21,6 @@
 
 #include <limits>
 #include <memory>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <mutex>
 
 namespace shell {
@@ -207,16 +203,9 @@ struct PageOutput {
 
 int writeBytes(void* context, const char* bytes, int length) {
     auto* page = static_cast<PageOutput*>(context);
-    for (int done = 0; done < length;) {
-        const ssize_t n = ::write(page->fd, bytes + done, static_cast<size_t>(length - done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            page->failed = true;
-            return -1;
-        }
-        done += static_cast<int>(n);
+    if (!platform::writeFully(page->fd, bytes, static_cast<size_t>(length))) {
+        page->failed = true;
+        return -1;
     }
     return length;
 }
@@ -224,32 +213,29 @@ int writeBytes(void* context, const char* bytes, int length) {
 enum class PageWrite { Written, NotSerialised, Unwritable };
 
 // The page as the web view reads it: FF FE, then the result serialised
-// straight into UTF-16LE by libxml2's own encoder and on into a file of
-// mode 0600 beside the page, renamed over it when whole. The page lives in
-// the process's own folder for the process's life: it is not synced.
+// straight into UTF-16LE by libxml2's own encoder and on into the page's
+// private file. The page lives in the process's own folder for the
+// process's life: it is not synced.
 PageWrite writePage(const QString& hostPath, xmlDocPtr result, xsltStylesheetPtr style) {
     xmlCharEncodingHandlerPtr utf16 = xmlFindCharEncodingHandler("UTF-16LE");
     if (utf16 == nullptr) {
         return PageWrite::NotSerialised;
     }
-    QByteArray temp = QFile::encodeName(hostPath) + ".XXXXXX";
     PageOutput page;
-    page.fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (page.fd < 0) {
-        return PageWrite::Unwritable;
-    }
-    bool saved = writeBytes(&page, "\xFF\xFE", 2) == 2;
-    xmlOutputBufferPtr out =
-        saved ? xmlOutputBufferCreateIO(writeBytes, nullptr, &page, utf16) : nullptr;
-    saved = out != nullptr && xsltSaveResultTo(out, result, style) >= 0;
-    saved = (out == nullptr || xmlOutputBufferClose(out) >= 0) && saved;
-    const bool closed = ::close(page.fd) == 0;
-    if (saved && closed && !page.failed &&
-        ::rename(temp.constData(), QFile::encodeName(hostPath).constData()) == 0) {
+    bool saved = false;
+    const bool written = platform::writePrivateFile(hostPath, [&](int fd) {
+        page.fd = fd;  // stays -1 when no file could be made
+        xmlOutputBufferPtr out = writeBytes(&page, "\xFF\xFE", 2) == 2
+                                     ? xmlOutputBufferCreateIO(writeBytes, nullptr, &page, utf16)
+                                     : nullptr;
+        saved = out != nullptr && xsltSaveResultTo(out, result, style) >= 0;
+        saved = (out == nullptr || xmlOutputBufferClose(out) >= 0) && saved;
+        return saved && !page.failed;
+    });
+    if (written) {
         return PageWrite::Written;
     }
-    ::unlink(temp.constData());
-    return page.failed || !closed ? PageWrite::Unwritable : PageWrite::NotSerialised;
+    return page.fd < 0 || saved || page.failed ? PageWrite::Unwritable : PageWrite::NotSerialised;
 }
 
 }  // namespace
